@@ -1,0 +1,52 @@
+// Cycle measurement: for each bar the phase of the dominant cycle, how far it
+// moved, how many bars it takes to turn a full circle, and the smoothed period.
+//
+// The work is split in three passes over a range of bars so that the batch
+// call can run each pass over the whole series (the raw period search of
+// different bars is independent and runs several bars side by side), while
+// the streaming object runs all three over a single bar. Results are the
+// same bits either way.
+#pragma once
+
+#include "working_series.hpp"
+
+namespace zorvane::detail {
+
+inline double meanPrice(float priceA, float priceB) {
+    return (static_cast<double>(priceA) + static_cast<double>(priceB)) * 0.5;
+}
+
+// Phase angle in degrees from the current and previous in-phase and
+// quadrature components: 0 to 360 for finite components.
+double phaseAngle(double inPhaseNow, double inPhaseBefore, double quadratureNow,
+                  double quadratureBefore);
+
+// Phase change from the previous bar's angle to this one's, unwrapped across
+// 360 and clamped to [1, 60].
+double clampedPhaseChange(double before, double now);
+
+// Difference, in-phase and quadrature components, phase angle and clamped
+// phase change for bars [first, last); mid must already hold those bars.
+void measurePhases(const WorkingSeries& s, Bar first, Bar last);
+
+// Raw period for bars [first, last): how many earlier phase changes it takes
+// for the sum to pass a full turn; needs deltaPhase up to last - 1.
+void searchRawPeriods(const WorkingSeries& s, Bar first, Bar last);
+
+// Smoothed, truncated period for bars [first, last); needs rawPeriod.
+void smoothPeriods(const WorkingSeries& s, Bar first, Bar last);
+
+// The three passes in order, for bars that arrive one at a time.
+inline void measureCycles(const WorkingSeries& s, Bar first, Bar last) {
+    measurePhases(s, first, last);
+    searchRawPeriods(s, first, last);
+    smoothPeriods(s, first, last);
+}
+
+// The smoothed period of a bar before truncation; positive exactly when the
+// bar's period is at least 1.
+inline double unroundedPeriod(const WorkingSeries& s, Bar bar) {
+    return 0.75 * s.period[bar - 1] + 0.25 * s.rawPeriod[bar];
+}
+
+}  // namespace zorvane::detail

@@ -1,0 +1,149 @@
+// The exported entry point and the bar loop behind it.
+#include "bar_loop.hpp"
+
+#include <cstdint>
+#include <cstdlib>
+
+#include "cycle_measurement.hpp"
+#include "phase_outputs.hpp"
+#include "price_following.hpp"
+#include "zorvane/oscillator.h"
+
+namespace zorvane::detail {
+namespace {
+
+constexpr int kSeriesCount = 9;
+
+// The working series of one call, obtained in a fixed order and released in
+// the same order, on every path.
+class SeriesBlocks {
+public:
+    SeriesBlocks(Bar count, const SeriesAllocator& allocator) : allocator_(allocator) {
+        if (static_cast<std::uint64_t>(count) > SIZE_MAX / sizeof(double)) return;
+        const std::size_t bytes = static_cast<std::size_t>(count) * sizeof(double);
+        for (; obtained_ < kSeriesCount; ++obtained_) {
+            blocks_[obtained_] = static_cast<double*>(allocator_.obtain(bytes, allocator_.context));
+            if (!blocks_[obtained_]) break;
+        }
+    }
+    ~SeriesBlocks() {
+        for (int i = 0; i < obtained_; ++i) allocator_.release(blocks_[i], allocator_.context);
+    }
+    SeriesBlocks(const SeriesBlocks&) = delete;
+    SeriesBlocks& operator=(const SeriesBlocks&) = delete;
+
+    bool complete() const { return obtained_ == kSeriesCount; }
+    WorkingSeries series() const {
+        constexpr std::uint64_t kWholeArray = ~std::uint64_t{0};
+        auto at = [this](int i) { return Series{blocks_[i], kWholeArray}; };
+        return {at(0), at(1), at(2), at(3), at(4), at(5), at(6), at(7), at(8)};
+    }
+
+private:
+    const SeriesAllocator& allocator_;
+    double* blocks_[kSeriesCount] = {};
+    int obtained_ = 0;
+};
+
+// The output steps of bars [first, last), writing out[l - first].
+void writeOutputs(const WorkingSeries& s, std::int32_t mode, Bar first, Bar last, float* out,
+                  AngleTable& angles) {
+    switch (mode) {
+        case kCycleAverage: averageOverCycles(s, first, last, out); break;
+        case kSmoothedPrice: smoothPrices(s, first, last, out); break;
+        case kSine: phaseOutputs(s, angles, first, last, out, nullptr); break;
+        case kLeadSine: phaseOutputs(s, angles, first, last, nullptr, out); break;
+        default: break;
+    }
+}
+
+// Each bar reads its prices, then runs every stage, then stores its output.
+// Needed when output overlaps a price array at an offset: a later bar may
+// then read what an earlier bar stored.
+void runBarByBar(const WorkingSeries& s, const float* priceA, const float* priceB,
+                 std::int32_t mode, Bar count, float* output) {
+    AngleTable angles;
+    for (Bar l = kWarmupBars; l < count; ++l) {
+        s.mid[l] = meanPrice(priceA[l], priceB[l]);
+        measureCycles(s, l, l + 1);
+        writeOutputs(s, mode, l, l + 1, output + l, angles);
+    }
+}
+
+// Stage by stage over all bars. Every price is read before the first output
+// is stored, which gives the same result as bar by bar unless output
+// overlaps a price array at an offset.
+void runInPasses(const WorkingSeries& s, const float* priceA, const float* priceB,
+                 std::int32_t mode, Bar count, float* output) {
+    for (Bar l = kWarmupBars; l < count; ++l) s.mid[l] = meanPrice(priceA[l], priceB[l]);
+    measurePhases(s, kWarmupBars, count);
+    searchRawPeriods(s, kWarmupBars, count);
+    smoothPeriods(s, kWarmupBars, count);
+    AngleTable angles;
+    writeOutputs(s, mode, kWarmupBars, count, output + kWarmupBars, angles);
+}
+
+bool overlapsAtOffset(const float* price, const float* output, Bar count) {
+    if (price == output) return false;
+    const auto p = reinterpret_cast<std::uintptr_t>(price);
+    const auto o = reinterpret_cast<std::uintptr_t>(output);
+    const auto bytes = static_cast<std::uintptr_t>(count) * sizeof(float);
+    return p < o + bytes && o < p + bytes;
+}
+
+}  // namespace
+
+SeriesAllocator heapAllocator() {
+    return {[](std::size_t bytes, void*) { return std::malloc(bytes); },
+            [](void* block, void*) { std::free(block); }, nullptr};
+}
+
+bool runOscillator(const float* priceA, const float* priceB, std::int32_t mode, Bar count,
+                   float* output, const SeriesAllocator& allocator) {
+    if (!priceA || !priceB || !output || count <= 0) return true;
+    if (count < kWarmupBars) {
+        // Too short for a warm-up: mark what exists, read nothing.
+        for (Bar j = 0; j < count; ++j) output[j] = noValueMarker();
+        return true;
+    }
+    SeriesBlocks blocks(count, allocator);
+    if (!blocks.complete()) return false;
+    const WorkingSeries s = blocks.series();
+
+    // The marker goes in before the bar's prices are read: with output
+    // aliasing a price array, the marker is what the mean is taken of.
+    for (Bar j = 0; j < kWarmupBars; ++j) {
+        output[j] = noValueMarker();
+        warmUpBar(s, j, meanPrice(priceA[j], priceB[j]));
+    }
+    // Any other mode leaves bars from 6 on as the caller supplied them, so
+    // there is nothing more to compute.
+    if (!followsPrice(mode) && !followsPhase(mode)) return true;
+
+    if (overlapsAtOffset(priceA, output, count) || overlapsAtOffset(priceB, output, count))
+        runBarByBar(s, priceA, priceB, mode, count, output);
+    else
+        runInPasses(s, priceA, priceB, mode, count, output);
+    return true;
+}
+
+}  // namespace zorvane::detail
+
+#if defined(_WIN32) && defined(__i386__)
+// Hosts built by other compilers may call with a 4-byte-aligned stack.
+#define ZORVANE_ENTRY_ALIGN __attribute__((force_align_arg_pointer))
+#else
+#define ZORVANE_ENTRY_ALIGN
+#endif
+
+extern "C" ZORVANE_EXPORT ZORVANE_ENTRY_ALIGN void ZORVANE_CALL ZorvaneOscillator(
+    const float* priceA, const float* priceB, int32_t mode, int32_t count, float* output) {
+    zorvane::detail::runOscillator(priceA, priceB, mode, count, output,
+                                   zorvane::detail::heapAllocator());
+}
+
+#if defined(_WIN32)
+#include <windows.h>
+// Loading and unloading need no set-up; answer the loader with success.
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID) { return TRUE; }
+#endif

@@ -1,0 +1,61 @@
+// The nine per-bar double series that the stages read and write.
+//
+// A series is indexed by absolute bar number. The batch call backs each one
+// with a full array (mask of all ones); the streaming object backs it with a
+// ring of kRingBars entries (mask kRingBars - 1), enough for the longest
+// look-back of any stage. The stages cannot tell the difference, so one
+// implementation serves both.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+namespace zorvane::detail {
+
+using Bar = std::int64_t;
+
+constexpr Bar kWarmupBars = 6;
+constexpr std::uint32_t kNoValueBits = 0x7F7FC99Eu;
+constexpr int kMaxPeriod = 37;      // the truncating smoothing never climbs higher
+constexpr int kSearchLimit = 40;    // the raw period search adds terms m = 0..40
+constexpr Bar kRingBars = 64;       // > kSearchLimit + 1 bars of look-back
+
+// Used exactly as written: the indicator's values depend on these digits,
+// which differ from 180 / pi and pi / 180 in the last places.
+constexpr double kDegreesPerRadian = 57.29577951471995;
+constexpr double kRadiansPerDegree = 0.017453292519444445;
+
+inline float noValueMarker() {
+    float marker;
+    std::memcpy(&marker, &kNoValueBits, sizeof marker);
+    return marker;
+}
+
+// Output rounding happens here and nowhere else; a value beyond the float
+// range becomes an infinity of its sign.
+inline float toOutput(double value) { return static_cast<float>(value); }
+
+struct Series {
+    double* data;
+    std::uint64_t mask;
+    double& operator[](Bar bar) const { return data[static_cast<std::uint64_t>(bar) & mask]; }
+};
+
+struct WorkingSeries {
+    Series mid, differenced, inPhase, quadrature, phase, deltaPhase, rawPeriod, period,
+        smoothedPrice;
+};
+
+enum ModeNumber : std::int32_t { kCycleAverage = 1, kSmoothedPrice = 2, kSine = 3, kLeadSine = 4 };
+
+inline bool followsPrice(std::int32_t mode) { return mode == kCycleAverage || mode == kSmoothedPrice; }
+inline bool followsPhase(std::int32_t mode) { return mode == kSine || mode == kLeadSine; }
+
+// Warm-up bar: the mean price, zeros in every other series.
+inline void warmUpBar(const WorkingSeries& s, Bar bar, double mean) {
+    s.mid[bar] = mean;
+    s.differenced[bar] = s.inPhase[bar] = s.quadrature[bar] = s.phase[bar] = 0.0;
+    s.deltaPhase[bar] = s.rawPeriod[bar] = s.period[bar] = s.smoothedPrice[bar] = 0.0;
+}
+
+}  // namespace zorvane::detail

@@ -1,0 +1,29 @@
+// Generated price series that exercise the indicator's branches: random
+// walks, pure and mixed cycles, spikes, steps, zigzags, extreme magnitudes
+// and non-finite prices.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+struct PriceSeries {
+    std::string name;
+    std::vector<float> priceA, priceB;
+};
+
+// A family of deterministic series; `variant` picks the seed and shape.
+PriceSeries generateSeries(int variant);
+
+// How many distinct variants generateSeries covers before repeating shapes.
+int seriesVariantCount();
+
+// Bits of a float, for exact comparisons that also cover NaN and -0.
+std::uint32_t bitsOf(float value);
+
+// Index of the first entry whose bits differ (NaN payloads included), or -1.
+long firstDifference(const std::vector<float>& a, const std::vector<float>& b);
+
+}  // namespace testing_support
