@@ -42,6 +42,28 @@ TEST_P(Differential, OutputInPlaceOfAPriceArrayMatches) {
     }
 }
 
+// Long inputs are computed in chunks; lengths around the chunk edges and a
+// long mixed series must give the same bits.
+TEST_P(Differential, LongSeriesAcrossChunkEdgesMatch) {
+    const int mode = GetParam();
+    for (int count : {4159, 4160, 4161, 8256, 8257, 30011}) {
+        for (int variant : {0, 2, 10, 39}) {
+            const auto s = generateSeries(variant, count);
+            std::vector<float> mine(count, 7.0f), theirs(count, 7.0f);
+            ZorvaneOscillator(s.priceA.data(), s.priceB.data(), mode, count, mine.data());
+            reference::literalOscillator(s.priceA.data(), s.priceB.data(), mode, count, theirs.data());
+            const long at = firstDifference(mine, theirs);
+            ASSERT_EQ(at, -1) << s.name << " count " << count << " mode " << mode << " at " << at;
+            auto mineInPlace = s.priceB;
+            ZorvaneOscillator(s.priceA.data(), mineInPlace.data(), mode, count, mineInPlace.data());
+            auto theirsInPlace = s.priceB;
+            reference::literalOscillator(s.priceA.data(), theirsInPlace.data(), mode, count,
+                                         theirsInPlace.data());
+            ASSERT_EQ(firstDifference(mineInPlace, theirsInPlace), -1) << s.name << " in place";
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Modes, Differential, ::testing::Values(0, 1, 2, 3, 4, 5));
 
 }  // namespace

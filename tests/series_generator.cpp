@@ -54,10 +54,11 @@ void sprinkleNonFinite(std::vector<float>& a, std::vector<float>& b, std::mt1993
 
 int seriesVariantCount() { return kShapes * 4; }
 
-PriceSeries generateSeries(int variant) {
+PriceSeries generateSeries(int variant, int count) {
     std::mt19937_64 rng(0x5eed0000u + static_cast<unsigned>(variant));
     const int shape = variant % kShapes;
-    const int count = 6 + static_cast<int>(rng() % 600);
+    const int drawnCount = 6 + static_cast<int>(rng() % 600);
+    if (count == 0) count = drawnCount;
     const std::vector<double> mid = shapeOf(shape, count, rng);
     PriceSeries s;
     s.name = "shape" + std::to_string(shape) + "-variant" + std::to_string(variant);

@@ -14,8 +14,9 @@ struct PriceSeries {
     std::vector<float> priceA, priceB;
 };
 
-// A family of deterministic series; `variant` picks the seed and shape.
-PriceSeries generateSeries(int variant);
+// A family of deterministic series; `variant` picks the seed and shape, and
+// the length unless `count` gives one.
+PriceSeries generateSeries(int variant, int count = 0);
 
 // How many distinct variants generateSeries covers before repeating shapes.
 int seriesVariantCount();

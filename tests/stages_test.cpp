@@ -101,13 +101,25 @@ TEST(RawPeriod, NoCycleBeforeBar14FromTheWarmUp) {
     EXPECT_EQ(rawPeriodAt(dp, 14), 6);           // 6 x 60 = 360 is not above; + 1 is
 }
 
-TEST(RawPeriod, GroupedAndSingleBarSearchesAgree) {
-    Workspace grouped(200), single(200);
-    for (int i = 6; i < 200; ++i)
-        grouped.data[5][i] = single.data[5][i] = 1 + std::fmod(i * 7.31, 59.0);
-    zd::searchRawPeriods(grouped.series(), 6, 200);
-    for (int l = 6; l < 200; ++l) zd::searchRawPeriods(single.series(), l, l + 1);
-    EXPECT_EQ(grouped.data[6], single.data[6]);
+// Whole ranges decide most bars from exact sums; single bars always add up
+// the rounded terms. Patterns that put the sum at or next to 360 must agree.
+TEST(RawPeriod, RangeAndSingleBarSearchesAgree) {
+    const std::vector<double (*)(int)> patterns = {
+        [](int i) { return 1 + std::fmod(i * 7.31, 59.0); },
+        [](int) { return 60.0; },                                 // exactly 360 after six
+        [](int) { return 360.0 / 7; },                            // rounds either side of 360
+        [](int i) { return i % 2 ? 360.0 / 9 : 360.0 / 11; },
+        [](int i) { return i % 50 < 25 ? 1.0 : 9.0 - 1e-15 * (i % 3); },
+        [](int i) { return 1 + 1e-13 * i; },
+        [](int i) { return i % 13 == 0 ? 60.0 : 8.780487804878049; },  // 41 terms near 360
+    };
+    for (auto pattern : patterns) {
+        Workspace range(300), single(300);
+        for (int i = 6; i < 300; ++i) range.data[5][i] = single.data[5][i] = pattern(i);
+        zd::searchRawPeriods(range.series(), 6, 300);
+        for (int l = 6; l < 300; ++l) zd::searchRawPeriods(single.series(), l, l + 1);
+        EXPECT_EQ(range.data[6], single.data[6]);
+    }
 }
 
 TEST(SmoothedPeriod, TruncatesAndSettlesBelowASteadyRawPeriod) {

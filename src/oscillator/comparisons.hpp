@@ -2,7 +2,10 @@
 // less-than and every is-zero test true and every greater-than test false;
 // plain C++ comparisons give false for all of them, so every test the
 // algorithm makes goes through these helpers. Negative zero is zero.
+// Each helper also has a two-lane form with the same rule per lane.
 #pragma once
+
+#include "lanes.hpp"
 
 namespace zorvane::detail {
 
@@ -10,5 +13,10 @@ inline bool lessThan(double a, double b) { return !(a >= b); }
 inline bool greaterThan(double a, double b) { return a > b; }
 inline bool isZero(double x) { return !(x < 0.0) && !(x > 0.0); }
 inline bool isNotZero(double x) { return !isZero(x); }
+
+inline PairMask lessThan(Pair a, Pair b) { return ~(a >= b); }
+inline PairMask greaterThan(Pair a, Pair b) { return a > b; }
+inline PairMask isZero(Pair x) { return ~(x < 0.0) & ~(x > 0.0); }
+inline PairMask isNotZero(Pair x) { return ~isZero(x); }
 
 }  // namespace zorvane::detail

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 
 #include "cycle_measurement.hpp"
 #include "phase_outputs.hpp"
@@ -34,8 +35,7 @@ public:
 
     bool complete() const { return obtained_ == kSeriesCount; }
     WorkingSeries series() const {
-        constexpr std::uint64_t kWholeArray = ~std::uint64_t{0};
-        auto at = [this](int i) { return Series{blocks_[i], kWholeArray}; };
+        auto at = [this](int i) { return Series{blocks_[i]}; };
         return {at(0), at(1), at(2), at(3), at(4), at(5), at(6), at(7), at(8)};
     }
 
@@ -70,17 +70,42 @@ void runBarByBar(const WorkingSeries& s, const float* priceA, const float* price
     }
 }
 
-// Stage by stage over all bars. Every price is read before the first output
-// is stored, which gives the same result as bar by bar unless output
-// overlaps a price array at an offset.
-void runInPasses(const WorkingSeries& s, const float* priceA, const float* priceB,
-                 std::int32_t mode, Bar count, float* output) {
-    for (Bar l = kWarmupBars; l < count; ++l) s.mid[l] = meanPrice(priceA[l], priceB[l]);
-    measurePhases(s, kWarmupBars, count);
-    searchRawPeriods(s, kWarmupBars, count);
-    smoothPeriods(s, kWarmupBars, count);
+// Long inputs run in chunks through a window at the start of each series:
+// the stages of a chunk then work in cache, and untouched memory is never
+// faulted in. The window keeps enough earlier bars for every look-back.
+constexpr Bar kChunkBars = 4096;
+constexpr Bar kCarriedBars = 64;
+static_assert(kCarriedBars > kSearchLimit + 1, "the window must hold every look-back");
+
+// Moves the last kCarriedBars bars before `nextBar` to the window's start.
+void slideWindow(WorkingSeries& s, Bar nextBar) {
+    Series* all[] = {&s.mid, &s.inPhase, &s.differenced, &s.quadrature, &s.phase,
+                     &s.deltaPhase, &s.rawPeriod, &s.period, &s.smoothedPrice};
+    const Bar keptFrom = nextBar - kCarriedBars;
+    for (Series* series : all) {
+        std::memmove(series->data, series->at(keptFrom), kCarriedBars * sizeof(double));
+        series->origin = keptFrom;
+    }
+}
+
+// Stage by stage over a chunk of bars. Every price of a chunk is read
+// before its first output is stored, which gives the same result as bar by
+// bar unless output overlaps a price array at an offset.
+void runInPasses(WorkingSeries s, const float* priceA, const float* priceB, std::int32_t mode,
+                 Bar count, float* output) {
     AngleTable angles;
-    writeOutputs(s, mode, kWarmupBars, count, output + kWarmupBars, angles);
+    const Bar windowBars = count > kCarriedBars + kChunkBars ? kCarriedBars + kChunkBars : count;
+    for (Bar first = kWarmupBars, last = windowBars; first < count;) {
+        for (Bar l = first; l < last; ++l) s.mid[l] = meanPrice(priceA[l], priceB[l]);
+        measurePhases(s, first, last);
+        searchRawPeriods(s, first, last);
+        smoothPeriods(s, first, last);
+        writeOutputs(s, mode, first, last, output + first, angles);
+        if (last == count) break;
+        slideWindow(s, last);
+        first = last;
+        last = first + kChunkBars < count ? first + kChunkBars : count;
+    }
 }
 
 bool overlapsAtOffset(const float* price, const float* output, Bar count) {

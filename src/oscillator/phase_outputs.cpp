@@ -4,47 +4,84 @@
 
 #include "comparisons.hpp"
 #include "cycle_measurement.hpp"
+#include "lanes.hpp"
 
 namespace zorvane::detail {
 namespace {
 
 constexpr double kFullTurnRadians = 6.283185307;  // deliberately not 2 pi
 
-// Correlation sums of L consecutive bars side by side; each lane adds its
-// own period's terms, current bar first. A lane past its own period adds
-// nothing.
-template <int L>
-void correlateGroup(const WorkingSeries& s, AngleTable& table, Bar firstBar,
-                    double (&sineSum)[L], double (&cosineSum)[L]) {
-    AngleTable::Row angles[L];
-    int terms[L];
-    int mostTerms = 0;
-    for (int k = 0; k < L; ++k) {
-        sineSum[k] = cosineSum[k] = 0.0;
-        terms[k] = static_cast<int>(s.period[firstBar + k]);
-        mostTerms = terms[k] > mostTerms ? terms[k] : mostTerms;
-        angles[k] = terms[k] > 0 ? table.row(terms[k]) : AngleTable::Row{nullptr, nullptr};
+struct Correlation {
+    double sineSum, cosineSum;
+};
+
+// The correlation of one bar: the last P mean prices, current bar first,
+// against one full sine and cosine period.
+Correlation correlateOne(const WorkingSeries& s, AngleTable& table, Bar bar) {
+    const int period = static_cast<int>(s.period[bar]);
+    Correlation c{0.0, 0.0};
+    if (period < 1) return c;
+    const AngleTable::Row angles = table.row(period);
+    for (int n = 0; n < period; ++n) {
+        const double price = s.mid[bar - n];
+        c.sineSum += angles.sines[n] * price;
+        c.cosineSum += angles.cosines[n] * price;
     }
-    for (int n = 0; n < mostTerms; ++n)
-        for (int k = 0; k < L; ++k)
-            if (n < terms[k]) {
-                const double price = s.mid[firstBar + k - n];
-                sineSum[k] += angles[k].sines[n] * price;
-                cosineSum[k] += angles[k].cosines[n] * price;
-            }
+    return c;
 }
 
-template <int L>
-void phaseGroup(const WorkingSeries& s, AngleTable& table, Bar firstBar, float* sineOut,
-                float* leadSineOut) {
-    double sineSum[L], cosineSum[L];
-    correlateGroup(s, table, firstBar, sineSum, cosineSum);
-    for (int k = 0; k < L; ++k) {
-        const Bar bar = firstBar + k;
-        const double phase = cyclePhase(sineSum[k], cosineSum[k], s.period[bar], unroundedPeriod(s, bar));
-        if (sineOut) sineOut[k] = toOutput(std::sin(phase * kRadiansPerDegree));
-        if (leadSineOut) leadSineOut[k] = toOutput(std::sin((phase + 45.0) * kRadiansPerDegree));
+// The same for four neighbouring bars at once, two per register; needs mid
+// side by side from 36 bars before. The lanes run together over the terms
+// all four periods have, then each lane adds its own remaining terms, so
+// every lane adds its terms in the same order as above.
+void correlateFour(const WorkingSeries& s, AngleTable& table, Bar firstBar, Correlation (&c)[4]) {
+    const double* mid = s.mid.at(firstBar);
+    int period[4];
+    AngleTable::Row angles[4];
+    int common = kMaxPeriod;
+    for (int k = 0; k < 4; ++k) {
+        period[k] = static_cast<int>(s.period[firstBar + k]);
+        angles[k] = table.row(period[k]);
+        common = period[k] < common ? period[k] : common;
     }
+    Pair sineLow = {}, cosineLow = {}, sineHigh = {}, cosineHigh = {};
+    auto addTerms = [&](int n, Pair sinesLow, Pair cosinesLow, Pair sinesHigh, Pair cosinesHigh) {
+        const Pair priceLow = loadPair(mid - n), priceHigh = loadPair(mid + 2 - n);
+        sineLow += sinesLow * priceLow;
+        cosineLow += cosinesLow * priceLow;
+        sineHigh += sinesHigh * priceHigh;
+        cosineHigh += cosinesHigh * priceHigh;
+    };
+    if (period[0] == period[1] && period[0] == period[2] && period[0] == period[3]) {
+        // Neighbouring bars usually share their period: one angle for all lanes.
+        for (int n = 0; n < common; ++n) {
+            const Pair sine = broadcast(angles[0].sines[n]), cosine = broadcast(angles[0].cosines[n]);
+            addTerms(n, sine, cosine, sine, cosine);
+        }
+    } else {
+        for (int n = 0; n < common; ++n)
+            addTerms(n, pairOf(angles[0].sines[n], angles[1].sines[n]),
+                     pairOf(angles[0].cosines[n], angles[1].cosines[n]),
+                     pairOf(angles[2].sines[n], angles[3].sines[n]),
+                     pairOf(angles[2].cosines[n], angles[3].cosines[n]));
+    }
+    c[0] = {sineLow[0], cosineLow[0]};
+    c[1] = {sineLow[1], cosineLow[1]};
+    c[2] = {sineHigh[0], cosineHigh[0]};
+    c[3] = {sineHigh[1], cosineHigh[1]};
+    for (int k = 0; k < 4; ++k)
+        for (int n = common; n < period[k]; ++n) {
+            const double price = mid[k - n];
+            c[k].sineSum += angles[k].sines[n] * price;
+            c[k].cosineSum += angles[k].cosines[n] * price;
+        }
+}
+
+void storePhase(const WorkingSeries& s, Bar bar, const Correlation& c, float* sineOut,
+                float* leadSineOut) {
+    const double phase = cyclePhase(c.sineSum, c.cosineSum, s.period[bar], unroundedPeriod(s, bar));
+    if (sineOut) *sineOut = toOutput(std::sin(phase * kRadiansPerDegree));
+    if (leadSineOut) *leadSineOut = toOutput(std::sin((phase + 45.0) * kRadiansPerDegree));
 }
 
 }  // namespace
@@ -55,8 +92,6 @@ double cyclePhase(double sineSum, double cosineSum, double period, double unroun
         phase = std::atan(sineSum / cosineSum) * kDegreesPerRadian;
     else
         phase = isNotZero(sineSum) ? std::copysign(90.0, sineSum) : 0.0;
-    // Compensation for the lag of short cycles; the divisor is the period
-    // before truncation.
     if (lessThan(period, 30.0) && greaterThan(unrounded, 0.0))
         phase += (6.818 / unrounded - 0.227) * 360.0;
     phase += 90.0;
@@ -66,6 +101,8 @@ double cyclePhase(double sineSum, double cosineSum, double period, double unroun
 }
 
 AngleTable::Row AngleTable::row(int period) {
+    // Period 0 has no angles; its row is the zeros at the table's end.
+    if (period < 1) return {sines_ + kEntries, cosines_ + kEntries};
     const int offset = (period - 1) * period / 2;
     if (!(filledRows_ >> period & 1u)) {
         for (int n = 0; n < period; ++n) {
@@ -80,12 +117,19 @@ AngleTable::Row AngleTable::row(int period) {
 
 void phaseOutputs(const WorkingSeries& s, AngleTable& table, Bar first, Bar last, float* sineOut,
                   float* leadSineOut) {
-    constexpr int kLanes = 4;
     auto at = [first](float* out, Bar bar) { return out ? out + (bar - first) : nullptr; };
     Bar l = first;
-    for (; l + kLanes <= last; l += kLanes)
-        phaseGroup<kLanes>(s, table, l, at(sineOut, l), at(leadSineOut, l));
-    for (; l < last; ++l) phaseGroup<1>(s, table, l, at(sineOut, l), at(leadSineOut, l));
+    if (s.mid.contiguous()) {
+        for (; l < last && l < kMaxPeriod; ++l)
+            storePhase(s, l, correlateOne(s, table, l), at(sineOut, l), at(leadSineOut, l));
+        for (; l + 4 <= last; l += 4) {
+            Correlation c[4];
+            correlateFour(s, table, l, c);
+            for (int k = 0; k < 4; ++k)
+                storePhase(s, l + k, c[k], at(sineOut, l + k), at(leadSineOut, l + k));
+        }
+    }
+    for (; l < last; ++l) storePhase(s, l, correlateOne(s, table, l), at(sineOut, l), at(leadSineOut, l));
 }
 
 }  // namespace zorvane::detail

@@ -18,15 +18,18 @@ public:
         const double* sines;
         const double* cosines;
     };
-    // The P angles of a period P from 1 to kMaxPeriod.
+    // The P angles of a period P from 1 to kMaxPeriod. Every row can be
+    // read kMaxPeriod entries past its end (zeros or later rows), so bars of
+    // different periods can be processed side by side.
     Row row(int period);
 
 private:
     static constexpr int kEntries = kMaxPeriod * (kMaxPeriod + 1) / 2;
+    static constexpr int kPadding = kMaxPeriod;
 
     std::uint64_t filledRows_ = 0;
-    double sines_[kEntries];
-    double cosines_[kEntries];
+    double sines_[kEntries + kPadding] = {};
+    double cosines_[kEntries + kPadding] = {};
 };
 
 // The bar's cycle phase in degrees from its correlation sums, its period and

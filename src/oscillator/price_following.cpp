@@ -1,41 +1,48 @@
 #include "price_following.hpp"
 
+#include "comparisons.hpp"
+#include "lanes.hpp"
+
 namespace zorvane::detail {
 namespace {
 
-// Sum of mid over the bar and the period + 1 bars before it, current bar
-// first, for L consecutive bars side by side. A lane past its own length adds
-// nothing; its sum is never -0 (it starts at +0), so adding +0 would not
-// change it either.
-template <int L>
-void averageGroup(const WorkingSeries& s, Bar firstBar, float* out) {
-    double sum[L];
-    int terms[L];
-    int mostTerms = 0;
-    for (int k = 0; k < L; ++k) {
-        sum[k] = 0.0;
-        terms[k] = static_cast<int>(s.period[firstBar + k]) + 2;
-        mostTerms = terms[k] > mostTerms ? terms[k] : mostTerms;
-    }
+// Mode 1 for one bar: the mean of mid over the bar and the period + 1 bars
+// before it, summed newest first. Before bar 25, the bar's mean price.
+double cycleAverage(const WorkingSeries& s, Bar bar) {
+    const double period = s.period[bar];
+    const int terms = static_cast<int>(period) + 2;
+    double sum = 0.0;
+    for (int f = 0; f < terms && bar - f >= 0; ++f) sum += s.mid[bar - f];
+    return bar < kFirstSmoothedBar ? s.mid[bar] : sum / (period + 2.0);
+}
+
+// The same for two neighbouring bars at once, from bar 25 on; needs mid side
+// by side from 38 bars before. A lane past its own length adds +0, which
+// leaves its sum unchanged (a sum that starts at +0 never becomes -0).
+Pair cycleAverageOfTwo(const WorkingSeries& s, Bar firstBar) {
+    const double* mid = s.mid.at(firstBar);
+    const Pair period = pairOf(s.period[firstBar], s.period[firstBar + 1]);
+    const Pair terms = period + 2.0;
+    const int mostTerms = static_cast<int>(period[0] > period[1] ? period[0] : period[1]) + 2;
+    Pair sum = {};
     for (int f = 0; f < mostTerms; ++f)
-        for (int k = 0; k < L; ++k) {
-            const Bar bar = firstBar + k - f;
-            if (f < terms[k] && bar >= 0) sum[k] += s.mid[bar];
-        }
-    for (int k = 0; k < L; ++k) {
-        const Bar bar = firstBar + k;
-        const double average = sum[k] / (s.period[bar] + 2.0);
-        out[k] = toOutput(bar < kFirstSmoothedBar ? s.mid[bar] : average);
-    }
+        sum += keepWhere(lessThan(broadcast(f), terms), loadPair(mid - f));
+    return sum / terms;
 }
 
 }  // namespace
 
 void averageOverCycles(const WorkingSeries& s, Bar first, Bar last, float* out) {
-    constexpr int kLanes = 4;
     Bar l = first;
-    for (; l + kLanes <= last; l += kLanes) averageGroup<kLanes>(s, l, out + (l - first));
-    for (; l < last; ++l) averageGroup<1>(s, l, out + (l - first));
+    if (s.mid.contiguous()) {
+        for (; l < last && l < kFirstSmoothedBar; ++l) out[l - first] = toOutput(cycleAverage(s, l));
+        for (; l + 2 <= last; l += 2) {
+            const Pair average = cycleAverageOfTwo(s, l);
+            out[l - first] = toOutput(average[0]);
+            out[l + 1 - first] = toOutput(average[1]);
+        }
+    }
+    for (; l < last; ++l) out[l - first] = toOutput(cycleAverage(s, l));
 }
 
 void smoothPrices(const WorkingSeries& s, Bar first, Bar last, float* out) {

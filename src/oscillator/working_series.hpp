@@ -1,10 +1,11 @@
 // The nine per-bar double series that the stages read and write.
 //
 // A series is indexed by absolute bar number. The batch call backs each one
-// with a full array (mask of all ones); the streaming object backs it with a
-// ring of kRingBars entries (mask kRingBars - 1), enough for the longest
-// look-back of any stage. The stages cannot tell the difference, so one
-// implementation serves both.
+// with a window of its array that starts at bar `origin` (long inputs slide
+// the window along in chunks, so the working set stays in cache); the
+// streaming object backs it with a ring of kRingBars entries (mask
+// kRingBars - 1), enough for the longest look-back of any stage. The stages
+// cannot tell the difference, so one implementation serves both.
 #pragma once
 
 #include <cstdint>
@@ -35,10 +36,16 @@ inline float noValueMarker() {
 // range becomes an infinity of its sign.
 inline float toOutput(double value) { return static_cast<float>(value); }
 
+constexpr std::uint64_t kWholeWindow = ~std::uint64_t{0};
+
 struct Series {
     double* data;
-    std::uint64_t mask;
-    double& operator[](Bar bar) const { return data[static_cast<std::uint64_t>(bar) & mask]; }
+    std::uint64_t mask = kWholeWindow;
+    Bar origin = 0;
+    double& operator[](Bar bar) const { return data[static_cast<std::uint64_t>(bar - origin) & mask]; }
+    // Bars lie side by side in memory, so several can be loaded at once.
+    bool contiguous() const { return mask == kWholeWindow; }
+    const double* at(Bar bar) const { return data + (bar - origin); }
 };
 
 struct WorkingSeries {

@@ -1,0 +1,72 @@
+// ns per bar of the module and of the literal implementation, mode by mode,
+// at 1,000 and 1,000,000 bars of a realistic series. Run:
+//   cmake -S . -B build -DZORVANE_BUILD_BENCHMARKS=ON && cmake --build build -j2
+//   build/bin/oscillator_benchmark
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "reference/literal_oscillator.hpp"
+#include "zorvane/oscillator.h"
+
+namespace {
+
+// A drifting random walk with a cycle whose length wanders between 12 and
+// 32 bars, and a bar range around it: what daily bars tend to look like.
+struct Bars {
+    std::vector<float> high, low;
+};
+
+const Bars& barsOf(int count) {
+    static Bars small, large;
+    Bars& bars = count <= 1000 ? small : large;
+    if (bars.high.size() == static_cast<std::size_t>(count)) return bars;
+    std::mt19937_64 rng(7);
+    std::normal_distribution<double> noise(0.0, 0.4);
+    double walk = 100.0;
+    bars.high.resize(count);
+    bars.low.resize(count);
+    for (int i = 0; i < count; ++i) {
+        walk += noise(rng) * 0.5;
+        const double length = 22 + 10 * std::sin(i / 300.0);
+        const double mid = walk + 2.5 * std::sin(2 * M_PI * i / length) + noise(rng);
+        const double range = 0.5 + std::fabs(noise(rng));
+        bars.high[i] = static_cast<float>(mid + range);
+        bars.low[i] = static_cast<float>(mid - range);
+    }
+    return bars;
+}
+
+template <void (*Oscillator)(const float*, const float*, int32_t, int32_t, float*)>
+void perBar(benchmark::State& state) {
+    const int mode = static_cast<int>(state.range(0));
+    const int count = static_cast<int>(state.range(1));
+    const Bars& bars = barsOf(count);
+    std::vector<float> out(count);
+    for (auto _ : state) {
+        Oscillator(bars.high.data(), bars.low.data(), mode, count, out.data());
+        benchmark::DoNotOptimize(out.data());
+        benchmark::ClobberMemory();
+    }
+    state.counters["ns_per_bar"] = benchmark::Counter(
+        static_cast<double>(count), benchmark::Counter::kIsIterationInvariantRate |
+                                        benchmark::Counter::kInvert);
+}
+
+void arguments(benchmark::internal::Benchmark* b) {
+    b->ArgNames({"mode", "bars"})->Unit(benchmark::kMillisecond);
+    for (int bars : {1000, 1000000})
+        for (int mode = 1; mode <= 4; ++mode) b->Args({mode, bars});
+}
+
+void Module(benchmark::State& state) { perBar<ZorvaneOscillator>(state); }
+void Literal(benchmark::State& state) { perBar<reference::literalOscillator>(state); }
+
+BENCHMARK(Module)->Apply(arguments);
+BENCHMARK(Literal)->Apply(arguments);
+
+}  // namespace
+
+BENCHMARK_MAIN();
