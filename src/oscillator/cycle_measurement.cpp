@@ -21,48 +21,61 @@ double searchOne(const WorkingSeries& s, Bar bar) {
 
 // The search decided with exact sums. Every phase change lies in [1, 60],
 // so it is a whole multiple of 2^-52, and 41 of them scaled by 2^52 stay
-// below 2^64: unsigned integers hold such sums exactly. The exact crossing
-// bar comes from a window that slides with the bars (amortised constant work
-// per bar). The rounded sums of the search differ from the exact ones by less
+// below 2^64: differences of running totals kept modulo 2^64 give such sums
+// exactly. The rounded sums of the search differ from the exact ones by less
 // than 41 x 2^-53 x 2460 < 2e-11, so when the exact sums on both sides of the
 // crossing are further than 2^-30 from 360 the rounded search must stop at
-// the same term; otherwise the bar runs the rounded search itself.
+// the same term; otherwise the bar runs the rounded search itself. Nothing
+// here waits on the previous bar's result, so bars overlap in the pipeline.
 constexpr double kUnitsPerDegree = 4503599627370496.0;  // 2^52
 constexpr std::uint64_t kFullTurnUnits = std::uint64_t{360} << 52;
 constexpr std::uint64_t kMarginUnits = std::uint64_t{1} << 22;  // 2^-30 degrees
+constexpr int kTerms = kSearchLimit + 1;
 
 class ExactPhaseSums {
 public:
-    explicit ExactPhaseSums(const Series& changes) : changes_(changes) {}
+    // Ready to search bars from `first` on, which must be at least kTerms.
+    ExactPhaseSums(const WorkingSeries& s, Bar first) : s_(s), next_(first - kTerms) {
+        for (Bar bar = next_; bar < first; ++bar) append(bar);
+    }
 
-    // The raw period search's result for bar l, bars taken in increasing order.
-    double searchNext(const WorkingSeries& s, Bar l) {
-        if (!started_) oldest_ = l, started_ = true;
-        sum_ += units(l);
-        if (l - oldest_ > kSearchLimit) sum_ -= units(oldest_++);
-        // Only the first bar grows the window backwards.
-        while (sum_ <= kFullTurnUnits && l - oldest_ < kSearchLimit && oldest_ > 0) sum_ += units(--oldest_);
-        while (l > oldest_ && sum_ - units(oldest_) > kFullTurnUnits) sum_ -= units(oldest_++);
-
-        if (sum_ > kFullTurnUnits) {
-            const std::uint64_t before = sum_ - units(oldest_);
-            if (sum_ - kFullTurnUnits > kMarginUnits && kFullTurnUnits - before > kMarginUnits)
-                return static_cast<double>(l - oldest_);
-        } else if (kFullTurnUnits - sum_ > kMarginUnits) {
-            return 0.0;
+    // The search's result for the next bar, bars taken in increasing order.
+    double searchNext() {
+        const Bar l = next_;
+        append(l);
+        // Exact sum of the terms from bar l back to bar j + 1.
+        auto sumAfter = [this, l](Bar j) { return total(l) - total(j); };
+        // How many of the windows ending at l-41 .. l-1 leave a sum above
+        // 360; the sums shrink as the window does, so a binary search finds it.
+        int above = 0;
+        for (int step = 32; step > 0; step /= 2) {
+            const int probe = above + step;
+            if (probe <= kTerms && sumAfter(l - kTerms - 1 + probe) > kFullTurnUnits) above = probe;
         }
-        return searchOne(s, l);
+        if (above == 0) {
+            if (kFullTurnUnits - sumAfter(l - kTerms - 1) > kMarginUnits) return 0.0;
+        } else {
+            const Bar j = l - kTerms - 1 + above;  // the sum from l back to j + 1 passes
+            const std::uint64_t crossing = sumAfter(j);
+            const std::uint64_t before = above == kTerms ? 0 : sumAfter(j + 1);
+            if (crossing - kFullTurnUnits > kMarginUnits && kFullTurnUnits - before > kMarginUnits)
+                return static_cast<double>(l - j - 1);
+        }
+        return searchOne(s_, l);
     }
 
 private:
-    std::uint64_t units(Bar bar) const {
-        return static_cast<std::uint64_t>(static_cast<std::int64_t>(changes_[bar] * kUnitsPerDegree));
+    void append(Bar bar) {
+        const auto units = static_cast<std::uint64_t>(static_cast<std::int64_t>(s_.deltaPhase[bar] * kUnitsPerDegree));
+        totals_[bar & kMask] = totals_[(bar - 1) & kMask] + units;
+        next_ = bar + 1;
     }
+    std::uint64_t total(Bar bar) const { return totals_[bar & kMask]; }
 
-    const Series& changes_;
-    std::uint64_t sum_ = 0;
-    Bar oldest_ = 0;
-    bool started_ = false;
+    static constexpr Bar kMask = 63;
+    const WorkingSeries& s_;
+    Bar next_;
+    std::uint64_t totals_[kMask + 1] = {};
 };
 
 }  // namespace
@@ -84,33 +97,28 @@ double phaseAngle(double inPhaseNow, double inPhaseBefore, double quadratureNow,
 double clampedPhaseChange(double before, double now) {
     double change = before - now;
     if (lessThan(before, 90.0) && greaterThan(now, 270.0)) change = (before + 360.0) - now;
-    if (lessThan(change, 1.0)) change = 1.0;
-    if (greaterThan(change, 60.0)) change = 60.0;
-    return change;
+    return lowerTo(60.0, raiseTo(1.0, change));
 }
 
 void measurePhases(const WorkingSeries& s, Bar first, Bar last) {
-    // The previous bar's components are carried in locals: read back from
-    // the series they would wait on the stores just made.
+    // Three sweeps over the bars. Only the first carries a value from bar to
+    // bar; the angles and their changes are independent per bar, so the
+    // arctangents of neighbouring bars overlap in the processor. The previous
+    // bar's components are carried in locals rather than read back from the
+    // series they were just stored in.
     double inPhaseBefore = s.inPhase[first - 1];
     double quadratureBefore = s.quadrature[first - 1];
-    double phaseBefore = s.phase[first - 1];
     for (Bar l = first; l < last; ++l) {
         const double difference = s.mid[l] - s.mid[l - 6];
         s.differenced[l] = difference;
-        const double inPhase = 0.33 * s.differenced[l - 3] + 0.67 * inPhaseBefore;
         const double q = 0.25 * (s.differenced[l - 2] - s.differenced[l - 4]) +
                          0.75 * (difference - s.differenced[l - 6]);
-        const double quadrature = 0.2 * q + 0.8 * quadratureBefore;
-        const double phase = phaseAngle(inPhase, inPhaseBefore, quadrature, quadratureBefore);
-        s.inPhase[l] = inPhase;
-        s.quadrature[l] = quadrature;
-        s.phase[l] = phase;
-        s.deltaPhase[l] = clampedPhaseChange(phaseBefore, phase);
-        inPhaseBefore = inPhase;
-        quadratureBefore = quadrature;
-        phaseBefore = phase;
+        inPhaseBefore = s.inPhase[l] = 0.33 * s.differenced[l - 3] + 0.67 * inPhaseBefore;
+        quadratureBefore = s.quadrature[l] = 0.2 * q + 0.8 * quadratureBefore;
     }
+    for (Bar l = first; l < last; ++l)
+        s.phase[l] = phaseAngle(s.inPhase[l], s.inPhase[l - 1], s.quadrature[l], s.quadrature[l - 1]);
+    for (Bar l = first; l < last; ++l) s.deltaPhase[l] = clampedPhaseChange(s.phase[l - 1], s.phase[l]);
 }
 
 void searchRawPeriods(const WorkingSeries& s, Bar first, Bar last) {
@@ -122,8 +130,11 @@ void searchRawPeriods(const WorkingSeries& s, Bar first, Bar last) {
         record(first, searchOne(s, first));
         return;
     }
-    ExactPhaseSums sums(s.deltaPhase);
-    for (Bar l = first; l < last; ++l) record(l, sums.searchNext(s, l));
+    Bar l = first;
+    for (; l < last && l < kTerms; ++l) record(l, searchOne(s, l));
+    if (l == last) return;
+    ExactPhaseSums sums(s, l);
+    for (; l < last; ++l) record(l, sums.searchNext());
 }
 
 void smoothPeriods(const WorkingSeries& s, Bar first, Bar last) {
