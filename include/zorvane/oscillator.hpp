@@ -1,0 +1,52 @@
+// Zorvane Oscillator for C++: the batch computation and a streaming object
+// that takes one bar at a time. Both give, bit for bit, what the module's
+// exported ZorvaneOscillator gives for the same bars.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace zorvane {
+
+enum class Mode : std::int32_t { CycleAverage = 1, SmoothedPrice = 2, Sine = 3, LeadSine = 4 };
+
+// One bar's value in every mode. During the six warm-up bars all four hold
+// the no-value marker (see isNoValue).
+struct BarOutputs {
+    float cycleAverage, smoothedPrice, sine, leadSine;
+};
+
+// The float written for "no value": bit pattern 0x7F7FC99E.
+float noValue();
+bool isNoValue(float value);
+
+// Streams bars: push() takes the two prices of the next bar and returns its
+// outputs. Constant time and memory per bar, whatever the length of history.
+class Oscillator {
+public:
+    Oscillator();
+    ~Oscillator();
+    Oscillator(const Oscillator& other);
+    Oscillator& operator=(const Oscillator& other);
+    Oscillator(Oscillator&&) noexcept;
+    Oscillator& operator=(Oscillator&&) noexcept;
+
+    BarOutputs push(float priceA, float priceB);
+    // Forgets every bar pushed so far.
+    void reset();
+    // Number of bars pushed since construction or the last reset.
+    std::int64_t bars() const;
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+// One mode over `count` bars, as ZorvaneOscillator computes it. Throws
+// std::invalid_argument for a mode outside the enumeration or a null array
+// with a non-zero count, and std::bad_alloc when memory runs out.
+std::vector<float> compute(const float* priceA, const float* priceB, std::size_t count, Mode mode);
+
+}  // namespace zorvane

@@ -1,0 +1,82 @@
+#include "zorvane/oscillator.hpp"
+
+#include <cstring>
+#include <new>
+#include <stdexcept>
+
+#include "bar_loop.hpp"
+#include "cycle_measurement.hpp"
+#include "phase_outputs.hpp"
+#include "price_following.hpp"
+
+namespace zorvane {
+
+using detail::Bar;
+
+float noValue() { return detail::noValueMarker(); }
+
+bool isNoValue(float value) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits == detail::kNoValueBits;
+}
+
+// The nine series as rings of the last kRingBars bars, and the angle table.
+struct Oscillator::State {
+    static constexpr int kSeries = 9;
+    double rings[kSeries][detail::kRingBars] = {};
+    detail::AngleTable angles;
+    Bar nextBar = 0;
+
+    detail::WorkingSeries series() {
+        constexpr std::uint64_t kRingMask = detail::kRingBars - 1;
+        auto at = [this](int i) { return detail::Series{rings[i], kRingMask}; };
+        return {at(0), at(1), at(2), at(3), at(4), at(5), at(6), at(7), at(8)};
+    }
+};
+
+Oscillator::Oscillator() : state_(std::make_unique<State>()) {}
+Oscillator::~Oscillator() = default;
+Oscillator::Oscillator(const Oscillator& other) : state_(std::make_unique<State>(*other.state_)) {}
+Oscillator& Oscillator::operator=(const Oscillator& other) {
+    if (this != &other) *state_ = *other.state_;
+    return *this;
+}
+Oscillator::Oscillator(Oscillator&&) noexcept = default;
+Oscillator& Oscillator::operator=(Oscillator&&) noexcept = default;
+
+void Oscillator::reset() { state_ = std::make_unique<State>(); }
+
+std::int64_t Oscillator::bars() const { return state_->nextBar; }
+
+BarOutputs Oscillator::push(float priceA, float priceB) {
+    const Bar l = state_->nextBar++;
+    const detail::WorkingSeries s = state_->series();
+    const double mean = detail::meanPrice(priceA, priceB);
+    if (l < detail::kWarmupBars) {
+        detail::warmUpBar(s, l, mean);
+        const float marker = detail::noValueMarker();
+        return {marker, marker, marker, marker};
+    }
+    s.mid[l] = mean;
+    detail::measureCycles(s, l, l + 1);
+    BarOutputs out;
+    detail::averageOverCycles(s, l, l + 1, &out.cycleAverage);
+    detail::smoothPrices(s, l, l + 1, &out.smoothedPrice);
+    detail::phaseOutputs(s, state_->angles, l, l + 1, &out.sine, &out.leadSine);
+    return out;
+}
+
+std::vector<float> compute(const float* priceA, const float* priceB, std::size_t count, Mode mode) {
+    const auto modeNumber = static_cast<std::int32_t>(mode);
+    if (modeNumber < 1 || modeNumber > 4) throw std::invalid_argument("zorvane::compute: unknown mode");
+    if (count == 0) return {};
+    if (!priceA || !priceB) throw std::invalid_argument("zorvane::compute: null price array");
+    std::vector<float> out(count);
+    if (!detail::runOscillator(priceA, priceB, modeNumber, static_cast<Bar>(count), out.data(),
+                               detail::heapAllocator()))
+        throw std::bad_alloc();
+    return out;
+}
+
+}  // namespace zorvane
