@@ -2,6 +2,7 @@
 // module, bit for bit, on every generated series.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <stdexcept>
 #include <vector>
 
@@ -73,6 +74,7 @@ TEST(Streaming, WarmUpBarsHoldTheMarker) {
     }
     EXPECT_FALSE(zorvane::isNoValue(oscillator.push(101.0f, 99.0f).sine));
     EXPECT_EQ(oscillator.bars(), 7);
+    EXPECT_EQ(oscillator.period(), 0);
 }
 
 TEST(Streaming, ResetAndCopiesBehaveLikeFreshObjects) {
@@ -93,6 +95,21 @@ TEST(Streaming, ResetAndCopiesBehaveLikeFreshObjects) {
         const auto b = copy.push(s.priceA[i], s.priceB[i]);
         ASSERT_EQ(testing_support::bitsOf(a.leadSine), testing_support::bitsOf(b.leadSine));
     }
+}
+
+TEST(Streaming, PeriodFollowsAPureCycle) {
+    // A 20-bar cycle: the raw period settles at 20 and the smoothed period,
+    // truncated, three below it.
+    zorvane::Oscillator oscillator;
+    for (int i = 0; i < 400; ++i) {
+        const float price = 100.0f + 5.0f * static_cast<float>(std::sin(2 * M_PI * i / 20.0));
+        oscillator.push(price, price);
+        if (i < 14) {
+            EXPECT_EQ(oscillator.period(), 0);
+        }
+    }
+    EXPECT_GE(oscillator.period(), 15);
+    EXPECT_LE(oscillator.period(), 20);
 }
 
 TEST(Batch, RefusesWhatTheModuleWouldSilentlyIgnore) {

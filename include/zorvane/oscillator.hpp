@@ -38,6 +38,9 @@ public:
     void reset();
     // Number of bars pushed since construction or the last reset.
     std::int64_t bars() const;
+    // The smoothed cycle period measured at the last bar pushed, in bars:
+    // 0 until a cycle has been found (never before the 15th bar).
+    int period() const;
 
 private:
     struct State;

@@ -49,6 +49,11 @@ void Oscillator::reset() { state_ = std::make_unique<State>(); }
 
 std::int64_t Oscillator::bars() const { return state_->nextBar; }
 
+int Oscillator::period() const {
+    if (state_->nextBar == 0) return 0;
+    return static_cast<int>(state_->series().period[state_->nextBar - 1]);
+}
+
 BarOutputs Oscillator::push(float priceA, float priceB) {
     const Bar l = state_->nextBar++;
     const detail::WorkingSeries s = state_->series();

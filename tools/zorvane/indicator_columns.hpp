@@ -1,0 +1,24 @@
+// The four indicator outputs of a run, by mode, and their column names.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zorvane_cli {
+
+constexpr int kModes = 4;
+constexpr std::array<const char*, kModes> kModeNames = {"cycle-average", "smoothed-price", "sine",
+                                                         "lead-sine"};
+
+// Mode number (1 to 4) for a column name, if it is one.
+std::optional<int> modeNamed(const std::string& name);
+
+// One output per bar for each mode, as the module wrote it.
+using IndicatorOutputs = std::array<std::vector<float>, kModes>;
+
+// True for the no-value marker the module writes during the warm-up.
+bool isNoValue(float value);
+
+}  // namespace zorvane_cli

@@ -1,0 +1,199 @@
+// zorvane: runs the Zorvane Oscillator module over CSV bars, writes the
+// indicator as CSV and, if asked, draws it as an SVG chart.
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <sstream>
+
+#include "atomic_file.hpp"
+#include "csv_reader.hpp"
+#include "csv_writer.hpp"
+#include "module_loader.hpp"
+#include "svg_chart.hpp"
+#include "zorvane/oscillator.hpp"
+
+namespace cli = zorvane_cli;
+
+namespace {
+
+constexpr const char* kVersion = "zorvane 1.0.0";
+constexpr std::size_t kProgressAbove = 1000000;
+
+struct Settings {
+    std::string input;
+    std::string output;
+    std::string svg;
+    std::string modulePath;
+    std::vector<std::string> modes = {"cycle-average", "smoothed-price", "sine", "lead-sine"};
+    cli::ColumnChoice columns;
+    bool sample = false;
+};
+
+// Progress on standard error for long inputs, only when a person watches it.
+class Progress {
+public:
+    explicit Progress(bool wanted) : enabled_(wanted && isatty(STDERR_FILENO)) {}
+    void say(const std::string& what) {
+        if (!enabled_) return;
+        std::fprintf(stderr, "\r%-60s", what.c_str());
+        std::fflush(stderr);
+        shown_ = true;
+    }
+    ~Progress() {
+        if (shown_) std::fprintf(stderr, "\r%-60s\r", "");
+    }
+
+private:
+    bool enabled_;
+    bool shown_ = false;
+};
+
+std::string sampleBars() {
+    // Beside an installed program, else the source tree it was built from.
+    const std::string installed = cli::executableFolder() + "../share/zorvane/sample_bars.csv";
+    if (std::ifstream(installed)) return installed;
+    return ZORVANE_SAMPLE_BARS;
+}
+
+cli::BarTable readInput(const Settings& settings, Progress& progress) {
+    auto onProgress = [&progress](std::size_t bars) {
+        progress.say("reading: " + std::to_string(bars) + " bars");
+    };
+    if (settings.input == "-") return cli::readBars(std::cin, "<stdin>", settings.columns, onProgress);
+    std::ifstream file(settings.input, std::ios::binary);
+    if (!file) throw cli::InputError(settings.input + ": cannot open: " + std::strerror(errno));
+    return cli::readBars(file, settings.input, settings.columns, onProgress);
+}
+
+// Writes through a temporary file, or to standard output for "-".
+template <class Write>
+void writeOutput(const std::string& path, Write write) {
+    if (path == "-") {
+        if (!write(std::cout)) throw std::runtime_error("cannot write to standard output");
+        return;
+    }
+    cli::AtomicFile file(path);
+    if (!write(file.stream())) throw std::runtime_error("cannot write " + path);
+    file.commit();
+}
+
+std::string periodRange(const cli::BarTable& bars) {
+    zorvane::Oscillator oscillator;
+    int lowest = 0, highest = 0;
+    for (std::size_t i = 0; i < bars.size(); ++i) {
+        oscillator.push(bars.priceA[i], bars.priceB[i]);
+        const int period = oscillator.period();
+        if (period == 0) continue;
+        lowest = lowest == 0 || period < lowest ? period : lowest;
+        highest = period > highest ? period : highest;
+    }
+    if (highest == 0) return "no cycle found";
+    return std::to_string(lowest) + " to " + std::to_string(highest) + " bars";
+}
+
+int run(const Settings& settings) {
+    std::vector<int> modes;
+    for (const auto& name : settings.modes) {
+        const auto mode = cli::modeNamed(name);
+        if (!mode) throw cli::InputError("unknown mode \"" + name +
+                                         "\" (use cycle-average, smoothed-price, sine, lead-sine)");
+        modes.push_back(*mode);
+    }
+    const cli::LoadedModule module(settings.modulePath.empty() ? cli::moduleBesideExecutable()
+                                                               : settings.modulePath);
+    Progress progress(true);
+    const cli::BarTable bars = readInput(settings, progress);
+    if (bars.size() > static_cast<std::size_t>(INT32_MAX))
+        throw cli::InputError(settings.input + ": more bars than the module takes in one call");
+
+    cli::IndicatorOutputs outputs;
+    const bool showProgress = bars.size() > kProgressAbove;
+    for (int mode = 1; mode <= cli::kModes; ++mode) {
+        if (showProgress) progress.say("computing " + std::string(cli::kModeNames[mode - 1]));
+        outputs[mode - 1].resize(bars.size());
+        module.entry()(bars.priceA.data(), bars.priceB.data(), mode, static_cast<std::int32_t>(bars.size()),
+                       outputs[mode - 1].data());
+    }
+    if (showProgress) progress.say("writing");
+    writeOutput(settings.output, [&](std::ostream& out) {
+        return cli::writeIndicatorCsv(out, bars, outputs, modes);
+    });
+    if (!settings.svg.empty()) {
+        const std::string source = settings.input == "-" ? "standard input" : settings.input;
+        const std::string title = "Zorvane Oscillator - " + source.substr(source.rfind('/') + 1) + " (" +
+                                  std::to_string(bars.size()) + " bars)";
+        writeOutput(settings.svg, [&](std::ostream& out) { return cli::writeChartSvg(out, title, bars, outputs); });
+    }
+
+    // The summary goes where it cannot mix with CSV on standard output.
+    FILE* summary = settings.output == "-" ? stderr : stdout;
+    std::fprintf(summary, "Read %zu bars from %s\n", bars.size(),
+                 settings.input == "-" ? "standard input" : settings.input.c_str());
+    std::fprintf(summary, "Measured cycle period: %s\n", periodRange(bars).c_str());
+    std::string written = settings.output == "-" ? "" : settings.output;
+    if (!settings.svg.empty()) written += (written.empty() ? "" : ", ") + settings.svg;
+    if (!written.empty()) std::fprintf(summary, "Wrote %s\n", written.c_str());
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"Runs the Zorvane Oscillator module over price bars from a CSV file and writes the\n"
+                 "indicator as CSV (and as an SVG chart with --svg). With no arguments it runs on the\n"
+                 "bundled sample bars and writes zorvane-sample.csv and zorvane-sample.svg here.\n\n"
+                 "Example:\n"
+                 "  zorvane bars.csv -o indicator.csv --svg chart.svg --price-a High --price-b Low\n"
+                 "  zorvane - --price close --modes sine,lead-sine < bars.csv\n",
+                 "zorvane"};
+    Settings settings;
+    app.add_option("input", settings.input, "CSV file with a header row, or - for standard input");
+    app.add_option("-o,--output", settings.output, "CSV to write (default: standard output)");
+    app.add_option("--svg", settings.svg, "also draw a chart into this SVG file");
+    app.add_option("--price-a", settings.columns.priceA, "column of the first price")->capture_default_str();
+    app.add_option("--price-b", settings.columns.priceB, "column of the second price")->capture_default_str();
+    app.add_option("--price", settings.columns.price, "one column used as both prices");
+    app.add_option("--time", settings.columns.time, "time column passed through (default: the first)");
+    app.add_option("--modes", settings.modes, "indicator columns to write, comma separated")
+        ->delimiter(',')
+        ->capture_default_str();
+    app.add_option("--module", settings.modulePath,
+                   "module file to load (default: \"Zorvane Oscillator.so\" beside this program)");
+    app.set_version_flag("--version", kVersion);
+    app.footer("Columns are matched by name, ignoring case. The no-value marker of the first six\n"
+               "bars is written as an empty cell. Exit codes: 0 done, 1 bad input or output,\n"
+               "2 module not loadable.");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        const int code = app.exit(e);
+        return code == 0 ? 0 : 1;
+    }
+    if (argc == 1) {
+        settings.sample = true;
+        settings.input = sampleBars();
+        settings.output = "zorvane-sample.csv";
+        settings.svg = "zorvane-sample.svg";
+    }
+    if (settings.input.empty()) {
+        std::cerr << "zorvane: no input file given (see --help)\n";
+        return 1;
+    }
+    if (settings.output.empty()) settings.output = "-";
+    try {
+        return run(settings);
+    } catch (const cli::ModuleError& e) {
+        std::cerr << "zorvane: " << e.what() << "\n";
+        return 2;
+    } catch (const std::exception& e) {
+        std::cerr << "zorvane: " << e.what() << "\n";
+        return 1;
+    }
+}

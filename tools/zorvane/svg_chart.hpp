@@ -1,0 +1,19 @@
+// Draws the indicator as an SVG chart: the price with the two price-following
+// lines above, the two oscillators between -1 and 1 below.
+#pragma once
+
+#include <ostream>
+#include <string>
+
+#include "bar_table.hpp"
+#include "indicator_columns.hpp"
+
+namespace zorvane_cli {
+
+// Long series are thinned for drawing only: each pixel column keeps its
+// first, lowest, highest and last point, so extremes stay visible.
+// Returns false if writing failed.
+bool writeChartSvg(std::ostream& out, const std::string& title, const BarTable& bars,
+                   const IndicatorOutputs& outputs);
+
+}  // namespace zorvane_cli
