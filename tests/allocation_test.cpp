@@ -65,6 +65,34 @@ TEST(Allocation, NineSeriesOfCountDoublesThenAllReturned) {
     EXPECT_TRUE(allocator.live.empty());
 }
 
+TEST(Allocation, ACallAfterARefusalWorksNormally) {
+    const auto s = testing_support::generateSeries(9);
+    const auto count = static_cast<zd::Bar>(s.priceA.size());
+    std::vector<float> expected(count), out(count);
+    CountingAllocator normal;
+    zd::runOscillator(s.priceA.data(), s.priceB.data(), 4, count, expected.data(), normal.seam());
+    for (int failAt = 0; failAt < 9; ++failAt) {
+        CountingAllocator refusing;
+        refusing.failAt = failAt;
+        zd::runOscillator(s.priceA.data(), s.priceB.data(), 4, count, out.data(), refusing.seam());
+        CountingAllocator again;
+        EXPECT_TRUE(zd::runOscillator(s.priceA.data(), s.priceB.data(), 4, count, out.data(), again.seam()));
+        EXPECT_EQ(testing_support::firstDifference(out, expected), -1);
+    }
+}
+
+TEST(Allocation, SizesBeyondTheAddressSpaceAreRefusedBeforeAsking) {
+    // Nine series of this many doubles cannot be addressed; nothing is
+    // requested, read or written (the arrays here are far shorter).
+    const float prices[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    float out[8] = {9, 9, 9, 9, 9, 9, 9, 9};
+    CountingAllocator allocator;
+    const zd::Bar huge = static_cast<zd::Bar>(SIZE_MAX / (9 * sizeof(double)) + 1);
+    EXPECT_FALSE(zd::runOscillator(prices, prices, 1, huge, out, allocator.seam()));
+    EXPECT_EQ(allocator.requests, 0);
+    for (float v : out) EXPECT_EQ(v, 9.0f);
+}
+
 TEST(Allocation, ShortCallsNeedNoMemory) {
     const float prices[5] = {1, 2, 3, 4, 5};
     float out[5];

@@ -20,7 +20,10 @@ constexpr int kSeriesCount = 9;
 class SeriesBlocks {
 public:
     SeriesBlocks(Bar count, const SeriesAllocator& allocator) : allocator_(allocator) {
-        if (static_cast<std::uint64_t>(count) > SIZE_MAX / sizeof(double)) return;
+        // Sizes are checked before they are computed, so they cannot wrap:
+        // in a 32-bit process nine series of a large count exceed the
+        // address space, and the call is refused like any failed allocation.
+        if (static_cast<std::uint64_t>(count) > SIZE_MAX / (sizeof(double) * kSeriesCount)) return;
         const std::size_t bytes = static_cast<std::size_t>(count) * sizeof(double);
         for (; obtained_ < kSeriesCount; ++obtained_) {
             blocks_[obtained_] = static_cast<double*>(allocator_.obtain(bytes, allocator_.context));

@@ -21,8 +21,19 @@ float marker() {
 
 }  // namespace
 
+const MathFunctions& standardMath() {
+    static const MathFunctions math{[](double x) { return std::sin(x); }, [](double x) { return std::cos(x); },
+                                    [](double x) { return std::atan(x); }};
+    return math;
+}
+
 void literalOscillator(const float* priceA, const float* priceB, std::int32_t mode,
                        std::int32_t count, float* output) {
+    literalOscillator(priceA, priceB, mode, count, output, standardMath());
+}
+
+void literalOscillator(const float* priceA, const float* priceB, std::int32_t mode,
+                       std::int32_t count, float* output, const MathFunctions& math) {
     if (!priceA || !priceB || !output || count <= 0) return;
     if (count < 6) {
         for (int j = 0; j < count; ++j) output[j] = marker();
@@ -50,7 +61,7 @@ void literalOscillator(const float* priceA, const float* priceB, std::int32_t mo
 
         double s = inPhase[l - 1] + inPhase[l];
         if (!zero(s))
-            phase[l] = std::atan(std::fabs((quadrature[l] + quadrature[l - 1]) / s)) *
+            phase[l] = math.atan(std::fabs((quadrature[l] + quadrature[l - 1]) / s)) *
                        57.29577951471995;
         else
             phase[l] = 0;
@@ -99,12 +110,12 @@ void literalOscillator(const float* priceA, const float* priceB, std::int32_t mo
             if (P >= 1)
                 for (int n = 0; n < (int)P; ++n) {
                     double angle = n * 6.283185307 / P;
-                    sineSum = sineSum + std::sin(angle) * mid[l - n];
-                    cosineSum = cosineSum + std::cos(angle) * mid[l - n];
+                    sineSum = sineSum + math.sin(angle) * mid[l - n];
+                    cosineSum = cosineSum + math.cos(angle) * mid[l - n];
                 }
             double cyclePhase;
             if (above(std::fabs(cosineSum), 0.001))
-                cyclePhase = std::atan(sineSum / cosineSum) * 57.29577951471995;
+                cyclePhase = math.atan(sineSum / cosineSum) * 57.29577951471995;
             else if (!zero(sineSum))
                 cyclePhase = std::copysign(90.0, sineSum);
             else
@@ -115,9 +126,9 @@ void literalOscillator(const float* priceA, const float* priceB, std::int32_t mo
             if (below(cosineSum, 0)) cyclePhase = cyclePhase + 180;
             if (above(cyclePhase, 315)) cyclePhase = cyclePhase - 360;
             if (mode == 3)
-                output[l] = (float)std::sin(cyclePhase * 0.017453292519444445);
+                output[l] = (float)math.sin(cyclePhase * 0.017453292519444445);
             else
-                output[l] = (float)std::sin((cyclePhase + 45) * 0.017453292519444445);
+                output[l] = (float)math.sin((cyclePhase + 45) * 0.017453292519444445);
         }
     }
 }

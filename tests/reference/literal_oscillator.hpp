@@ -7,9 +7,20 @@
 
 namespace reference {
 
+// The library functions the indicator calls, replaceable so that a run can
+// record them or replay another platform's results.
+struct MathFunctions {
+    double (*sin)(double);
+    double (*cos)(double);
+    double (*atan)(double);
+};
+const MathFunctions& standardMath();
+
 // Same contract as ZorvaneOscillator, including the decisions for counts
 // below 6 and null arrays.
 void literalOscillator(const float* priceA, const float* priceB, std::int32_t mode,
                        std::int32_t count, float* output);
+void literalOscillator(const float* priceA, const float* priceB, std::int32_t mode,
+                       std::int32_t count, float* output, const MathFunctions& math);
 
 }  // namespace reference
