@@ -51,7 +51,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return std::vector<float>(out, out + count);
     };
     const auto fast = run(ZorvaneOscillator);
-    const auto literal = run(reference::literalOscillator);
+    const auto literal = run([](const float* pa, const float* pb, std::int32_t m, std::int32_t n, float* o) {
+        reference::literalOscillator(pa, pb, m, n, o);
+    });
     for (std::int32_t i = 0; i < count; ++i) check(sameBits(fast[i], literal[i]));
 
     if (mode >= 1 && mode <= 4 && aliasing == 0) {

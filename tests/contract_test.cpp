@@ -164,11 +164,14 @@ private:
 };
 
 TEST(Contract, NoAccessAtOrBeyondCount) {
-    for (int count : {-1, 0, 1, 2, 5, 6, 7, 8, 13, 40, 333})
+    for (int count : {-1, 0, 1, 2, 3, 4, 5, 6, 7, 8, 13, 40, 333, 4161, 9000})
         for (int mode = -1; mode <= 5; ++mode) {
             GuardedArray a(count), b(count), out(count);
             ZorvaneOscillator(a.data(), b.data(), mode, count, out.data());
             ZorvaneOscillator(a.data(), b.data(), mode, count, a.data());
+            ZorvaneOscillator(a.data(), b.data(), mode, count, b.data());
+            // Output overlapping a price array at an offset, still within count.
+            if (count > 2) ZorvaneOscillator(a.data(), b.data(), mode, count - 2, a.data() + 2);
         }
     SUCCEED();
 }

@@ -80,6 +80,7 @@ std::uint32_t bitsOf(float value) {
 long firstDifference(const std::vector<float>& a, const std::vector<float>& b) {
     if (a.size() != b.size()) return 0;
     for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::isnan(a[i]) && std::isnan(b[i])) continue;
         if (bitsOf(a[i]) != bitsOf(b[i])) return static_cast<long>(i);
     }
     return -1;

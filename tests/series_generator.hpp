@@ -24,7 +24,9 @@ int seriesVariantCount();
 // Bits of a float, for exact comparisons that also cover NaN and -0.
 std::uint32_t bitsOf(float value);
 
-// Index of the first entry whose bits differ (NaN payloads included), or -1.
+// Index of the first entry whose bits differ, or -1. Any NaN equals any
+// NaN: which of two NaN operands an operation passes on (and so the payload
+// and sign) depends on the operand order a compiler picks.
 long firstDifference(const std::vector<float>& a, const std::vector<float>& b);
 
 }  // namespace testing_support
