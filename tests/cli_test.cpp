@@ -186,11 +186,14 @@ TEST_F(Cli, BadInputNamesFileLineColumnAndText) {
     EXPECT_TRUE(outputsLeft(inputs).empty());
 }
 
-TEST_F(Cli, MissingModuleIsExitCode2) {
+TEST_F(Cli, MissingModuleOrEntryIsExitCode2) {
     write("bars.csv", "time,high,low\n1,2,3\n");
-    const Outcome r = run("bars.csv -o out.csv --module ./nowhere.so");
-    EXPECT_EQ(r.exitCode, 2);
-    EXPECT_NE(r.err.find("cannot load module ./nowhere.so"), std::string::npos) << r.err;
+    const Outcome missing = run("bars.csv -o out.csv --module ./nowhere.so");
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_NE(missing.err.find("cannot load module ./nowhere.so"), std::string::npos) << missing.err;
+    const Outcome wrong = run("bars.csv -o out.csv --module libm.so.6");
+    EXPECT_EQ(wrong.exitCode, 2);
+    EXPECT_NE(wrong.err.find("module libm.so.6 has no ZorvaneOscillator"), std::string::npos) << wrong.err;
     EXPECT_TRUE(outputsLeft({"bars.csv"}).empty());
 }
 

@@ -100,19 +100,13 @@ double cyclePhase(double sineSum, double cosineSum, double period, double unroun
     return phase;
 }
 
-AngleTable::Row AngleTable::row(int period) {
-    // Period 0 has no angles; its row is the zeros at the table's end.
-    if (period < 1) return {sines_ + kEntries, cosines_ + kEntries};
-    const int offset = (period - 1) * period / 2;
-    if (!(filledRows_ >> period & 1u)) {
-        for (int n = 0; n < period; ++n) {
-            const double angle = static_cast<double>(n) * kFullTurnRadians / static_cast<double>(period);
-            sines_[offset + n] = std::sin(angle);
-            cosines_[offset + n] = std::cos(angle);
-        }
-        filledRows_ |= std::uint64_t{1} << period;
+void AngleTable::fill(int period, int offset) {
+    for (int n = 0; n < period; ++n) {
+        const double angle = static_cast<double>(n) * kFullTurnRadians / static_cast<double>(period);
+        sines_[offset + n] = std::sin(angle);
+        cosines_[offset + n] = std::cos(angle);
     }
-    return {sines_ + offset, cosines_ + offset};
+    filledRows_ |= std::uint64_t{1} << period;
 }
 
 void phaseOutputs(const WorkingSeries& s, AngleTable& table, Bar first, Bar last, float* sineOut,

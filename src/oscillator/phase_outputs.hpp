@@ -18,18 +18,21 @@ public:
         const double* sines;
         const double* cosines;
     };
-    // The P angles of a period P from 1 to kMaxPeriod. Every row can be
-    // read kMaxPeriod entries past its end (zeros or later rows), so bars of
-    // different periods can be processed side by side.
-    Row row(int period);
+    // The P angles of a period P from 1 to kMaxPeriod; no angles for 0.
+    Row row(int period) {
+        if (period < 1) return {sines_ + kEntries, cosines_ + kEntries};
+        const int offset = (period - 1) * period / 2;
+        if (!(filledRows_ >> period & 1u)) fill(period, offset);
+        return {sines_ + offset, cosines_ + offset};
+    }
 
 private:
     static constexpr int kEntries = kMaxPeriod * (kMaxPeriod + 1) / 2;
-    static constexpr int kPadding = kMaxPeriod;
+    void fill(int period, int offset);
 
     std::uint64_t filledRows_ = 0;
-    double sines_[kEntries + kPadding] = {};
-    double cosines_[kEntries + kPadding] = {};
+    double sines_[kEntries];
+    double cosines_[kEntries];
 };
 
 // The bar's cycle phase in degrees from its correlation sums, its period and

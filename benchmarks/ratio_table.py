@@ -1,0 +1,34 @@
+#!/usr/bin/env python3
+"""Turns the benchmark's JSON output into the README's table: ns per bar of
+the module and of the literal implementation, and their ratio.
+
+    build/bin/oscillator_benchmark --benchmark_format=json > bench.json
+    python3 benchmarks/ratio_table.py bench.json
+"""
+import json
+import sys
+
+MODES = {1: "1 cycle average", 2: "2 smoothed price", 3: "3 sine", 4: "4 lead sine"}
+
+
+def main(path):
+    runs = json.load(open(path))["benchmarks"]
+    ns = {}
+    for run in runs:
+        if run.get("run_type") == "aggregate" and run.get("aggregate_name") != "median":
+            continue
+        kind, mode, bars = run["name"].split("/")[:3]
+        ns[(kind, int(mode.split(":")[1]), int(bars.split(":")[1]))] = run["ns_per_bar"]
+    sizes = sorted({k[2] for k in ns})
+    print("| mode | " + " | ".join(f"{n:,} bars: module / literal, speed-up" for n in sizes) + " |")
+    print("|---|" + "---|" * len(sizes))
+    for mode, name in MODES.items():
+        cells = []
+        for n in sizes:
+            module, literal = ns[("Module", mode, n)], ns[("Literal", mode, n)]
+            cells.append(f"{module:.0f} / {literal:.0f} ns, {literal / module:.1f}x")
+        print(f"| {name} | " + " | ".join(cells) + " |")
+
+
+if __name__ == "__main__":
+    main(sys.argv[1])
