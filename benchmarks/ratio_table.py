@@ -17,7 +17,7 @@ def main(path):
     for run in runs:
         if run.get("run_type") == "aggregate" and run.get("aggregate_name") != "median":
             continue
-        kind, mode, bars = run["name"].split("/")[:3]
+        kind, mode, bars = run.get("run_name", run["name"]).split("/")[:3]
         ns[(kind, int(mode.split(":")[1]), int(bars.split(":")[1]))] = run["ns_per_bar"]
     sizes = sorted({k[2] for k in ns})
     print("| mode | " + " | ".join(f"{n:,} bars: module / literal, speed-up" for n in sizes) + " |")
