@@ -13,7 +13,7 @@
 namespace zorvane::detail {
 namespace {
 
-constexpr int kSeriesCount = 9;
+constexpr Bar kSeriesCount = 9;
 
 // The working series of one call, obtained in a fixed order and released in
 // the same order, on every path.
@@ -73,22 +73,38 @@ void runBarByBar(const WorkingSeries& s, const float* priceA, const float* price
     }
 }
 
-// Long inputs run in chunks through a window at the start of each series:
-// the stages of a chunk then work in cache, and untouched memory is never
-// faulted in. The window keeps enough earlier bars for every look-back.
-constexpr Bar kChunkBars = 4096;
+// Long inputs run in chunks through a window per series: the stages of a
+// chunk then work in cache, and memory outside the windows is never touched.
+// The nine windows are packed into as few of the blocks as hold them, so a
+// call faults in only a few fresh pages (which is what a mid-sized call
+// would otherwise spend most of its time on). A window keeps enough earlier
+// bars for every look-back.
+constexpr Bar kChunkBars = 512;
 constexpr Bar kCarriedBars = 64;
+constexpr Bar kWindowBars = kCarriedBars + kChunkBars;
 static_assert(kCarriedBars > kSearchLimit + 1, "the window must hold every look-back");
+
+void placeWindows(WorkingSeries& s, Bar count) {
+    if (count <= kWindowBars) return;
+    double* blocks[kSeriesCount];
+    int next = 0;
+    forEachSeries(s, [&](Series& series) { blocks[next++] = series.data; });
+    int block = 0;
+    Bar used = 0;
+    forEachSeries(s, [&](Series& series) {
+        if (used + kWindowBars > count) ++block, used = 0;
+        series.data = blocks[block] + used;
+        used += kWindowBars;
+    });
+}
 
 // Moves the last kCarriedBars bars before `nextBar` to the window's start.
 void slideWindow(WorkingSeries& s, Bar nextBar) {
-    Series* all[] = {&s.mid, &s.inPhase, &s.differenced, &s.quadrature, &s.phase,
-                     &s.deltaPhase, &s.rawPeriod, &s.period, &s.smoothedPrice};
     const Bar keptFrom = nextBar - kCarriedBars;
-    for (Series* series : all) {
-        std::memmove(series->data, series->at(keptFrom), kCarriedBars * sizeof(double));
-        series->origin = keptFrom;
-    }
+    forEachSeries(s, [keptFrom](Series& series) {
+        std::memmove(series.data, series.at(keptFrom), kCarriedBars * sizeof(double));
+        series.origin = keptFrom;
+    });
 }
 
 // Stage by stage over a chunk of bars. Every price of a chunk is read
@@ -97,8 +113,7 @@ void slideWindow(WorkingSeries& s, Bar nextBar) {
 void runInPasses(WorkingSeries s, const float* priceA, const float* priceB, std::int32_t mode,
                  Bar count, float* output) {
     AngleTable angles;
-    const Bar windowBars = count > kCarriedBars + kChunkBars ? kCarriedBars + kChunkBars : count;
-    for (Bar first = kWarmupBars, last = windowBars; first < count;) {
+    for (Bar first = kWarmupBars, last = count > kWindowBars ? kWindowBars : count; first < count;) {
         for (Bar l = first; l < last; ++l) s.mid[l] = meanPrice(priceA[l], priceB[l]);
         measurePhases(s, first, last);
         searchRawPeriods(s, first, last);
@@ -136,7 +151,9 @@ bool runOscillator(const float* priceA, const float* priceB, std::int32_t mode, 
     }
     SeriesBlocks blocks(count, allocator);
     if (!blocks.complete()) return false;
-    const WorkingSeries s = blocks.series();
+    WorkingSeries s = blocks.series();
+    const bool inBarOrder = overlapsAtOffset(priceA, output, count) || overlapsAtOffset(priceB, output, count);
+    if (!inBarOrder) placeWindows(s, count);
 
     // The marker goes in before the bar's prices are read: with output
     // aliasing a price array, the marker is what the mean is taken of.
@@ -148,7 +165,7 @@ bool runOscillator(const float* priceA, const float* priceB, std::int32_t mode, 
     // there is nothing more to compute.
     if (!followsPrice(mode) && !followsPhase(mode)) return true;
 
-    if (overlapsAtOffset(priceA, output, count) || overlapsAtOffset(priceB, output, count))
+    if (inBarOrder)
         runBarByBar(s, priceA, priceB, mode, count, output);
     else
         runInPasses(s, priceA, priceB, mode, count, output);

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 
 namespace zorvane::detail {
 
@@ -52,6 +53,13 @@ struct WorkingSeries {
     Series mid, differenced, inPhase, quadrature, phase, deltaPhase, rawPeriod, period,
         smoothedPrice;
 };
+
+template <class Action>
+void forEachSeries(WorkingSeries& s, Action action) {
+    for (Series* series : {&s.mid, &s.differenced, &s.inPhase, &s.quadrature, &s.phase, &s.deltaPhase,
+                           &s.rawPeriod, &s.period, &s.smoothedPrice})
+        action(*series);
+}
 
 enum ModeNumber : std::int32_t { kCycleAverage = 1, kSmoothedPrice = 2, kSine = 3, kLeadSine = 4 };
 
