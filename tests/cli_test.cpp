@@ -197,6 +197,14 @@ TEST_F(Cli, MissingModuleOrEntryIsExitCode2) {
     EXPECT_TRUE(outputsLeft({"bars.csv"}).empty());
 }
 
+TEST_F(Cli, AnOutputThatCannotBeWrittenLeavesNoOtherBehind) {
+    write("bars.csv", "time,high,low\n1,2,3\n");
+    const Outcome r = run("bars.csv -o out.csv --svg missing-folder/chart.svg");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("cannot write missing-folder/chart.svg"), std::string::npos) << r.err;
+    EXPECT_TRUE(outputsLeft({"bars.csv"}).empty());
+}
+
 TEST_F(Cli, NoArgumentsRunsTheSampleAndDrawsWellFormedSvg) {
     const Outcome r = run("");
     ASSERT_EQ(r.exitCode, 0) << r.err;

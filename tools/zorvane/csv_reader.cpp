@@ -114,10 +114,13 @@ bool parsePrice(const std::string& text, char separator, float& value) {
     return result.ec == std::errc() && result.ptr == end;
 }
 
+// Column names for a message: unprintable bytes shown as '?', long lists cut.
 std::string listOf(const std::vector<std::string>& names) {
     std::string list;
     for (const auto& name : names) list += (list.empty() ? "" : ", ") + name;
-    return list;
+    for (char& c : list)
+        if (static_cast<unsigned char>(c) < 32 || c == 127) c = '?';
+    return list.size() > 200 ? list.substr(0, 200) + "..." : list;
 }
 
 }  // namespace

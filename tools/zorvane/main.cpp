@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -67,22 +68,30 @@ cli::BarTable readInput(const Settings& settings, Progress& progress) {
         progress.say("reading: " + std::to_string(bars) + " bars");
     };
     if (settings.input == "-") return cli::readBars(std::cin, "<stdin>", settings.columns, onProgress);
+    std::error_code error;
+    if (std::filesystem::is_directory(settings.input, error))
+        throw cli::InputError(settings.input + ": is a folder, not a CSV file");
     std::ifstream file(settings.input, std::ios::binary);
     if (!file) throw cli::InputError(settings.input + ": cannot open: " + std::strerror(errno));
     return cli::readBars(file, settings.input, settings.columns, onProgress);
 }
 
-// Writes through a temporary file, or to standard output for "-".
-template <class Write>
-void writeOutput(const std::string& path, Write write) {
-    if (path == "-") {
-        if (!write(std::cout)) throw std::runtime_error("cannot write to standard output");
-        return;
+// An output that goes to standard output for "-", otherwise through a
+// temporary file that is renamed into place only when every output of the
+// run has been written.
+class Output {
+public:
+    explicit Output(const std::string& path) {
+        if (path != "-") file_ = std::make_unique<cli::AtomicFile>(path);
     }
-    cli::AtomicFile file(path);
-    if (!write(file.stream())) throw std::runtime_error("cannot write " + path);
-    file.commit();
-}
+    std::ostream& stream() { return file_ ? file_->stream() : std::cout; }
+    void commit() {
+        if (file_) file_->commit();
+    }
+
+private:
+    std::unique_ptr<cli::AtomicFile> file_;
+};
 
 std::string periodRange(const cli::BarTable& bars) {
     zorvane::Oscillator oscillator;
@@ -122,15 +131,20 @@ int run(const Settings& settings) {
                        outputs[mode - 1].data());
     }
     if (showProgress) progress.say("writing");
-    writeOutput(settings.output, [&](std::ostream& out) {
-        return cli::writeIndicatorCsv(out, bars, outputs, modes);
-    });
-    if (!settings.svg.empty()) {
+    Output csv(settings.output);
+    std::optional<Output> svg;
+    if (!settings.svg.empty()) svg.emplace(settings.svg);
+    if (!cli::writeIndicatorCsv(csv.stream(), bars, outputs, modes))
+        throw std::runtime_error("cannot write " + settings.output);
+    if (svg) {
         const std::string source = settings.input == "-" ? "standard input" : settings.input;
         const std::string title = "Zorvane Oscillator - " + source.substr(source.rfind('/') + 1) + " (" +
                                   std::to_string(bars.size()) + " bars)";
-        writeOutput(settings.svg, [&](std::ostream& out) { return cli::writeChartSvg(out, title, bars, outputs); });
+        if (!cli::writeChartSvg(svg->stream(), title, bars, outputs))
+            throw std::runtime_error("cannot write " + settings.svg);
+        svg->commit();
     }
+    csv.commit();
 
     // The summary goes where it cannot mix with CSV on standard output.
     FILE* summary = settings.output == "-" ? stderr : stdout;
