@@ -90,6 +90,8 @@ TEST(Streaming, ResetAndCopiesBehaveLikeFreshObjects) {
     const std::size_t half = s.priceA.size() / 2;
     for (std::size_t i = 0; i < half; ++i) original.push(s.priceA[i], s.priceB[i]);
     zorvane::Oscillator copy = original;
+    zorvane::Oscillator moved = std::move(original);
+    original = moved;  // a moved-from object can be assigned again
     for (std::size_t i = half; i < s.priceA.size(); ++i) {
         const auto a = original.push(s.priceA[i], s.priceB[i]);
         const auto b = copy.push(s.priceA[i], s.priceB[i]);

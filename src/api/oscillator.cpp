@@ -37,24 +37,30 @@ struct Oscillator::State {
 
 Oscillator::Oscillator() : state_(std::make_unique<State>()) {}
 Oscillator::~Oscillator() = default;
-Oscillator::Oscillator(const Oscillator& other) : state_(std::make_unique<State>(*other.state_)) {}
+Oscillator::Oscillator(const Oscillator& other)
+    : state_(other.state_ ? std::make_unique<State>(*other.state_) : std::make_unique<State>()) {}
 Oscillator& Oscillator::operator=(const Oscillator& other) {
-    if (this != &other) *state_ = *other.state_;
+    if (this != &other) {
+        Oscillator copy(other);
+        state_ = std::move(copy.state_);
+    }
     return *this;
 }
+// A moved-from object is empty; it starts again from no bars when used.
 Oscillator::Oscillator(Oscillator&&) noexcept = default;
 Oscillator& Oscillator::operator=(Oscillator&&) noexcept = default;
 
 void Oscillator::reset() { state_ = std::make_unique<State>(); }
 
-std::int64_t Oscillator::bars() const { return state_->nextBar; }
+std::int64_t Oscillator::bars() const { return state_ ? state_->nextBar : 0; }
 
 int Oscillator::period() const {
-    if (state_->nextBar == 0) return 0;
+    if (!state_ || state_->nextBar == 0) return 0;
     return static_cast<int>(state_->series().period[state_->nextBar - 1]);
 }
 
 BarOutputs Oscillator::push(float priceA, float priceB) {
+    if (!state_) state_ = std::make_unique<State>();
     const Bar l = state_->nextBar++;
     const detail::WorkingSeries s = state_->series();
     const double mean = detail::meanPrice(priceA, priceB);
