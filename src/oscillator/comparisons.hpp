@@ -2,7 +2,7 @@
 // less-than and every is-zero test true and every greater-than test false;
 // plain C++ comparisons give false for all of them, so every test the
 // algorithm makes goes through these helpers. Negative zero is zero.
-// Each helper also has a two-lane form with the same rule per lane.
+// lessThan also has a two-lane form with the same rule per lane.
 #pragma once
 
 #include "lanes.hpp"
@@ -21,8 +21,5 @@ inline double raiseTo(double bound, double x) { return x > bound ? x : bound; }
 inline double lowerTo(double bound, double x) { return bound < x ? bound : x; }
 
 inline PairMask lessThan(Pair a, Pair b) { return ~(a >= b); }
-inline PairMask greaterThan(Pair a, Pair b) { return a > b; }
-inline PairMask isZero(Pair x) { return ~(x < 0.0) & ~(x > 0.0); }
-inline PairMask isNotZero(Pair x) { return ~isZero(x); }
 
 }  // namespace zorvane::detail

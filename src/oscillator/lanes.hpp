@@ -22,10 +22,5 @@ inline Pair broadcast(double a) { return Pair{a, a}; }
 // Keeps lanes where mask is set and makes the others +0, which leaves a
 // running sum that started at +0 unchanged.
 inline Pair keepWhere(PairMask mask, Pair v) { return reinterpret_cast<Pair>(mask & reinterpret_cast<PairMask>(v)); }
-inline Pair select(PairMask mask, Pair whenSet, Pair otherwise) {
-    return reinterpret_cast<Pair>((mask & reinterpret_cast<PairMask>(whenSet)) |
-                                  (~mask & reinterpret_cast<PairMask>(otherwise)));
-}
-inline bool allSet(PairMask mask) { return mask[0] != 0 && mask[1] != 0; }
 
 }  // namespace zorvane::detail
