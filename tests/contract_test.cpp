@@ -111,6 +111,28 @@ TEST(Contract, ConstantPricesGiveFixedValues) {
     }
 }
 
+// Before bar 14 no cycle can be found, so the phase outputs are fixed; a
+// wave whose phase changes never pass 360 within 41 bars keeps the period
+// at 0, and the cycle average is then the mean of two bars.
+TEST(Contract, NoCycleMeansFixedPhaseAndTwoBarAverage) {
+    const float leadAt90 = static_cast<float>(std::sin((90.0 + 45.0) * 0.017453292519444445));
+    for (int variant = 0; variant < 12; ++variant) {
+        const auto s = generateSeries(variant, 40);
+        const auto sine = run(s.priceA, s.priceB, Sine), lead = run(s.priceA, s.priceB, LeadSine);
+        for (int l = 6; l < 14; ++l) {
+            EXPECT_EQ(sine[l], 1.0f) << s.name << " bar " << l;
+            EXPECT_EQ(lead[l], leadAt90) << s.name << " bar " << l;
+        }
+    }
+    for (double barsPerCycle : {80.0, 3.0}) {
+        std::vector<float> p(300);
+        for (int i = 0; i < 300; ++i) p[i] = static_cast<float>(100 + 7 * std::sin(2 * M_PI * (i + 0.3) / barsPerCycle));
+        const auto average = run(p, p, CycleAverage);
+        for (int l = 25; l < 300; ++l)
+            ASSERT_EQ(average[l], static_cast<float>((0.0 + p[l] + p[l - 1]) / 2)) << barsPerCycle << " bar " << l;
+    }
+}
+
 // Output sharing storage with a price array, exactly or at an offset: the
 // bar-by-bar order of reads and stores decides the values.
 TEST(Contract, OutputAliasingFollowsTheBarOrder) {
