@@ -20,7 +20,7 @@ const double kNaN = std::numeric_limits<double>::quiet_NaN();
 struct Workspace {
     explicit Workspace(int n) : data(9, std::vector<double>(n, 0.0)) {}
     zd::WorkingSeries series() {
-        auto at = [this](int i) { return zd::Series{data[i].data(), ~std::uint64_t{0}}; };
+        auto at = [this](int i) { return zd::WindowSeries{data[i].data()}; };
         return {at(0), at(1), at(2), at(3), at(4), at(5), at(6), at(7), at(8)};
     }
     std::vector<std::vector<double>> data;

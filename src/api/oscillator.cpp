@@ -28,9 +28,8 @@ struct Oscillator::State {
     detail::AngleTable angles;
     Bar nextBar = 0;
 
-    detail::WorkingSeries series() {
-        constexpr std::uint64_t kRingMask = detail::kRingBars - 1;
-        auto at = [this](int i) { return detail::Series{rings[i], kRingMask}; };
+    detail::StreamingSeries series() {
+        auto at = [this](int i) { return detail::RingSeries{rings[i]}; };
         return {at(0), at(1), at(2), at(3), at(4), at(5), at(6), at(7), at(8)};
     }
 };
@@ -62,7 +61,7 @@ int Oscillator::period() const {
 BarOutputs Oscillator::push(float priceA, float priceB) {
     if (!state_) state_ = std::make_unique<State>();
     const Bar l = state_->nextBar++;
-    const detail::WorkingSeries s = state_->series();
+    const detail::StreamingSeries s = state_->series();
     const double mean = detail::meanPrice(priceA, priceB);
     if (l < detail::kWarmupBars) {
         detail::warmUpBar(s, l, mean);

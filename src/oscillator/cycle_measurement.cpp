@@ -10,7 +10,8 @@ namespace {
 // The raw period search for one bar: add the phase changes of this bar and
 // the bars before it, newest first, until the sum passes a full turn; the
 // count recorded is the number of terms added minus one, 0 for none.
-double searchOne(const WorkingSeries& s, Bar bar) {
+template <class Layout>
+double searchOne(const SeriesSet<Layout>& s, Bar bar) {
     double sum = 0.0;
     for (int m = 0; m <= kSearchLimit && bar - m >= 0; ++m) {
         sum += s.deltaPhase[bar - m];
@@ -100,7 +101,8 @@ double clampedPhaseChange(double before, double now) {
     return lowerTo(60.0, raiseTo(1.0, change));
 }
 
-void measurePhases(const WorkingSeries& s, Bar first, Bar last) {
+template <class Layout>
+void measurePhases(const SeriesSet<Layout>& s, Bar first, Bar last) {
     // Three sweeps over the bars. Only the first carries a value from bar to
     // bar; the angles and their changes are independent per bar, so the
     // arctangents of neighbouring bars overlap in the processor. The previous
@@ -121,23 +123,25 @@ void measurePhases(const WorkingSeries& s, Bar first, Bar last) {
     for (Bar l = first; l < last; ++l) s.deltaPhase[l] = clampedPhaseChange(s.phase[l - 1], s.phase[l]);
 }
 
-void searchRawPeriods(const WorkingSeries& s, Bar first, Bar last) {
+template <class Layout>
+void searchRawPeriods(const SeriesSet<Layout>& s, Bar first, Bar last) {
     // Without a pass over 360 the bar keeps the previous bar's raw period.
     auto record = [&s](Bar bar, double found) {
         s.rawPeriod[bar] = isZero(found) ? s.rawPeriod[bar - 1] : found;
     };
-    if (last - first == 1) {
-        record(first, searchOne(s, first));
-        return;
-    }
     Bar l = first;
-    for (; l < last && l < kTerms; ++l) record(l, searchOne(s, l));
-    if (l == last) return;
-    ExactPhaseSums sums(s, l);
-    for (; l < last; ++l) record(l, sums.searchNext());
+    if constexpr (Layout::kContiguous) {
+        for (; l < last && l < kTerms; ++l) record(l, searchOne(s, l));
+        if (last - l > 1) {
+            ExactPhaseSums sums(s, l);
+            for (; l < last; ++l) record(l, sums.searchNext());
+        }
+    }
+    for (; l < last; ++l) record(l, searchOne(s, l));
 }
 
-void smoothPeriods(const WorkingSeries& s, Bar first, Bar last) {
+template <class Layout>
+void smoothPeriods(const SeriesSet<Layout>& s, Bar first, Bar last) {
     // For whole numbers p <= 37 and r <= 40, 0.75 p + 0.25 r is computed
     // exactly in doubles (every term is a small multiple of 0.25), so its
     // truncation is the integer quotient (3p + r) / 4: the same value
@@ -148,5 +152,13 @@ void smoothPeriods(const WorkingSeries& s, Bar first, Bar last) {
         s.period[l] = previous;
     }
 }
+
+// The two layouts the stages run over.
+template void measurePhases(const WorkingSeries&, Bar, Bar);
+template void measurePhases(const StreamingSeries&, Bar, Bar);
+template void searchRawPeriods(const WorkingSeries&, Bar, Bar);
+template void searchRawPeriods(const StreamingSeries&, Bar, Bar);
+template void smoothPeriods(const WorkingSeries&, Bar, Bar);
+template void smoothPeriods(const StreamingSeries&, Bar, Bar);
 
 }  // namespace zorvane::detail

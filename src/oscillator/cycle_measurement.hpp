@@ -27,17 +27,21 @@ double clampedPhaseChange(double before, double now);
 
 // Difference, in-phase and quadrature components, phase angle and clamped
 // phase change for bars [first, last); mid must already hold those bars.
-void measurePhases(const WorkingSeries& s, Bar first, Bar last);
+template <class Layout>
+void measurePhases(const SeriesSet<Layout>& s, Bar first, Bar last);
 
 // Raw period for bars [first, last): how many earlier phase changes it takes
 // for the sum to pass a full turn; needs deltaPhase up to last - 1.
-void searchRawPeriods(const WorkingSeries& s, Bar first, Bar last);
+template <class Layout>
+void searchRawPeriods(const SeriesSet<Layout>& s, Bar first, Bar last);
 
 // Smoothed, truncated period for bars [first, last); needs rawPeriod.
-void smoothPeriods(const WorkingSeries& s, Bar first, Bar last);
+template <class Layout>
+void smoothPeriods(const SeriesSet<Layout>& s, Bar first, Bar last);
 
 // The three passes in order, for bars that arrive one at a time.
-inline void measureCycles(const WorkingSeries& s, Bar first, Bar last) {
+template <class Layout>
+void measureCycles(const SeriesSet<Layout>& s, Bar first, Bar last) {
     measurePhases(s, first, last);
     searchRawPeriods(s, first, last);
     smoothPeriods(s, first, last);
@@ -45,7 +49,8 @@ inline void measureCycles(const WorkingSeries& s, Bar first, Bar last) {
 
 // The smoothed period of a bar before truncation; positive exactly when the
 // bar's period is at least 1.
-inline double unroundedPeriod(const WorkingSeries& s, Bar bar) {
+template <class Layout>
+double unroundedPeriod(const SeriesSet<Layout>& s, Bar bar) {
     return 0.75 * s.period[bar - 1] + 0.25 * s.rawPeriod[bar];
 }
 

@@ -38,7 +38,7 @@ public:
 
     bool complete() const { return obtained_ == kSeriesCount; }
     WorkingSeries series() const {
-        auto at = [this](int i) { return Series{blocks_[i]}; };
+        auto at = [this](int i) { return WindowSeries{blocks_[i]}; };
         return {at(0), at(1), at(2), at(3), at(4), at(5), at(6), at(7), at(8)};
     }
 
@@ -88,10 +88,10 @@ void placeWindows(WorkingSeries& s, Bar count) {
     if (count <= kWindowBars) return;
     double* blocks[kSeriesCount];
     int next = 0;
-    forEachSeries(s, [&](Series& series) { blocks[next++] = series.data; });
+    forEachSeries(s, [&](WindowSeries& series) { blocks[next++] = series.data; });
     int block = 0;
     Bar used = 0;
-    forEachSeries(s, [&](Series& series) {
+    forEachSeries(s, [&](WindowSeries& series) {
         if (used + kWindowBars > count) ++block, used = 0;
         series.data = blocks[block] + used;
         used += kWindowBars;
@@ -101,7 +101,7 @@ void placeWindows(WorkingSeries& s, Bar count) {
 // Moves the last kCarriedBars bars before `nextBar` to the window's start.
 void slideWindow(WorkingSeries& s, Bar nextBar) {
     const Bar keptFrom = nextBar - kCarriedBars;
-    forEachSeries(s, [keptFrom](Series& series) {
+    forEachSeries(s, [keptFrom](WindowSeries& series) {
         std::memmove(series.data, series.at(keptFrom), kCarriedBars * sizeof(double));
         series.origin = keptFrom;
     });

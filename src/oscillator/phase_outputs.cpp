@@ -17,7 +17,8 @@ struct Correlation {
 
 // The correlation of one bar: the last P mean prices, current bar first,
 // against one full sine and cosine period.
-Correlation correlateOne(const WorkingSeries& s, AngleTable& table, Bar bar) {
+template <class Layout>
+Correlation correlateOne(const SeriesSet<Layout>& s, AngleTable& table, Bar bar) {
     const int period = static_cast<int>(s.period[bar]);
     Correlation c{0.0, 0.0};
     if (period < 1) return c;
@@ -77,7 +78,8 @@ void correlateFour(const WorkingSeries& s, AngleTable& table, Bar firstBar, Corr
         }
 }
 
-void storePhase(const WorkingSeries& s, Bar bar, const Correlation& c, float* sineOut,
+template <class Layout>
+void storePhase(const SeriesSet<Layout>& s, Bar bar, const Correlation& c, float* sineOut,
                 float* leadSineOut) {
     const double phase = cyclePhase(c.sineSum, c.cosineSum, s.period[bar], unroundedPeriod(s, bar));
     if (sineOut) *sineOut = toOutput(std::sin(phase * kRadiansPerDegree));
@@ -109,11 +111,12 @@ void AngleTable::fill(int period, int offset) {
     filledRows_ |= std::uint64_t{1} << period;
 }
 
-void phaseOutputs(const WorkingSeries& s, AngleTable& table, Bar first, Bar last, float* sineOut,
+template <class Layout>
+void phaseOutputs(const SeriesSet<Layout>& s, AngleTable& table, Bar first, Bar last, float* sineOut,
                   float* leadSineOut) {
     auto at = [first](float* out, Bar bar) { return out ? out + (bar - first) : nullptr; };
     Bar l = first;
-    if (s.mid.contiguous()) {
+    if constexpr (Layout::kContiguous) {
         for (; l < last && l < kMaxPeriod; ++l)
             storePhase(s, l, correlateOne(s, table, l), at(sineOut, l), at(leadSineOut, l));
         for (; l + 4 <= last; l += 4) {
@@ -125,5 +128,9 @@ void phaseOutputs(const WorkingSeries& s, AngleTable& table, Bar first, Bar last
     }
     for (; l < last; ++l) storePhase(s, l, correlateOne(s, table, l), at(sineOut, l), at(leadSineOut, l));
 }
+
+// The two layouts the stages run over.
+template void phaseOutputs(const WorkingSeries&, AngleTable&, Bar, Bar, float*, float*);
+template void phaseOutputs(const StreamingSeries&, AngleTable&, Bar, Bar, float*, float*);
 
 }  // namespace zorvane::detail

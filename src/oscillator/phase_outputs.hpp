@@ -43,7 +43,8 @@ double cyclePhase(double sineSum, double cosineSum, double period, double unroun
 // leadSineOut[l - first] receive the bar's values; either may be null.
 // Needs mid, period and rawPeriod; correlations of different bars run side
 // by side.
-void phaseOutputs(const WorkingSeries& s, AngleTable& table, Bar first, Bar last, float* sineOut,
+template <class Layout>
+void phaseOutputs(const SeriesSet<Layout>& s, AngleTable& table, Bar first, Bar last, float* sineOut,
                   float* leadSineOut);
 
 }  // namespace zorvane::detail

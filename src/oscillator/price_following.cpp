@@ -8,7 +8,8 @@ namespace {
 
 // Mode 1 for one bar: the mean of mid over the bar and the period + 1 bars
 // before it, summed newest first. Before bar 25, the bar's mean price.
-double cycleAverage(const WorkingSeries& s, Bar bar) {
+template <class Layout>
+double cycleAverage(const SeriesSet<Layout>& s, Bar bar) {
     const double period = s.period[bar];
     const int terms = static_cast<int>(period) + 2;
     double sum = 0.0;
@@ -32,9 +33,10 @@ Pair cycleAverageOfTwo(const WorkingSeries& s, Bar firstBar) {
 
 }  // namespace
 
-void averageOverCycles(const WorkingSeries& s, Bar first, Bar last, float* out) {
+template <class Layout>
+void averageOverCycles(const SeriesSet<Layout>& s, Bar first, Bar last, float* out) {
     Bar l = first;
-    if (s.mid.contiguous()) {
+    if constexpr (Layout::kContiguous) {
         for (; l < last && l < kFirstSmoothedBar; ++l) out[l - first] = toOutput(cycleAverage(s, l));
         for (; l + 2 <= last; l += 2) {
             const Pair average = cycleAverageOfTwo(s, l);
@@ -45,7 +47,8 @@ void averageOverCycles(const WorkingSeries& s, Bar first, Bar last, float* out) 
     for (; l < last; ++l) out[l - first] = toOutput(cycleAverage(s, l));
 }
 
-void smoothPrices(const WorkingSeries& s, Bar first, Bar last, float* out) {
+template <class Layout>
+void smoothPrices(const SeriesSet<Layout>& s, Bar first, Bar last, float* out) {
     for (Bar l = first; l < last; ++l) {
         const double mid = s.mid[l];
         double smoothed = 0.33 * (mid + 0.5 * (mid - s.mid[l - 3])) + 0.67 * s.smoothedPrice[l - 1];
@@ -54,5 +57,11 @@ void smoothPrices(const WorkingSeries& s, Bar first, Bar last, float* out) {
         if (out) out[l - first] = toOutput(smoothed);
     }
 }
+
+// The two layouts the stages run over.
+template void averageOverCycles(const WorkingSeries&, Bar, Bar, float*);
+template void averageOverCycles(const StreamingSeries&, Bar, Bar, float*);
+template void smoothPrices(const WorkingSeries&, Bar, Bar, float*);
+template void smoothPrices(const StreamingSeries&, Bar, Bar, float*);
 
 }  // namespace zorvane::detail

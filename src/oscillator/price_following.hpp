@@ -11,10 +11,12 @@ constexpr Bar kFirstSmoothedBar = 25;
 
 // Mode 1 for bars [first, last): out[l - first] receives the bar's value.
 // Needs mid and period; averages of different bars run side by side.
-void averageOverCycles(const WorkingSeries& s, Bar first, Bar last, float* out);
+template <class Layout>
+void averageOverCycles(const SeriesSet<Layout>& s, Bar first, Bar last, float* out);
 
 // Mode 2 for bars [first, last): writes smoothedPrice and, when out is not
 // null, out[l - first]. Strictly in bar order: each bar reads the previous one.
-void smoothPrices(const WorkingSeries& s, Bar first, Bar last, float* out);
+template <class Layout>
+void smoothPrices(const SeriesSet<Layout>& s, Bar first, Bar last, float* out);
 
 }  // namespace zorvane::detail

@@ -1,11 +1,11 @@
 // The nine per-bar double series that the stages read and write.
 //
 // A series is indexed by absolute bar number. The batch call backs each one
-// with a window of its array that starts at bar `origin` (long inputs slide
+// with a window of an array that starts at bar `origin` (long inputs slide
 // the window along in chunks, so the working set stays in cache); the
-// streaming object backs it with a ring of kRingBars entries (mask
-// kRingBars - 1), enough for the longest look-back of any stage. The stages
-// cannot tell the difference, so one implementation serves both.
+// streaming object backs it with a ring of the last kRingBars bars, enough
+// for the longest look-back of any stage. The stages are written once over
+// either layout.
 #pragma once
 
 #include <cstdint>
@@ -37,26 +37,32 @@ inline float noValueMarker() {
 // range becomes an infinity of its sign.
 inline float toOutput(double value) { return static_cast<float>(value); }
 
-constexpr std::uint64_t kWholeWindow = ~std::uint64_t{0};
-
-struct Series {
+// Bars side by side in memory from `origin` on, so several can be loaded at once.
+struct WindowSeries {
+    static constexpr bool kContiguous = true;
     double* data;
-    std::uint64_t mask = kWholeWindow;
     Bar origin = 0;
-    double& operator[](Bar bar) const { return data[static_cast<std::uint64_t>(bar - origin) & mask]; }
-    // Bars lie side by side in memory, so several can be loaded at once.
-    bool contiguous() const { return mask == kWholeWindow; }
+    double& operator[](Bar bar) const { return data[bar - origin]; }
     const double* at(Bar bar) const { return data + (bar - origin); }
 };
 
-struct WorkingSeries {
-    Series mid, differenced, inPhase, quadrature, phase, deltaPhase, rawPeriod, period,
-        smoothedPrice;
+// The last kRingBars bars, each at its bar number modulo kRingBars.
+struct RingSeries {
+    static constexpr bool kContiguous = false;
+    double* data;
+    double& operator[](Bar bar) const { return data[static_cast<std::uint64_t>(bar) & (kRingBars - 1)]; }
 };
 
-template <class Action>
-void forEachSeries(WorkingSeries& s, Action action) {
-    for (Series* series : {&s.mid, &s.differenced, &s.inPhase, &s.quadrature, &s.phase, &s.deltaPhase,
+template <class Layout>
+struct SeriesSet {
+    Layout mid, differenced, inPhase, quadrature, phase, deltaPhase, rawPeriod, period, smoothedPrice;
+};
+using WorkingSeries = SeriesSet<WindowSeries>;
+using StreamingSeries = SeriesSet<RingSeries>;
+
+template <class Layout, class Action>
+void forEachSeries(SeriesSet<Layout>& s, Action action) {
+    for (Layout* series : {&s.mid, &s.differenced, &s.inPhase, &s.quadrature, &s.phase, &s.deltaPhase,
                            &s.rawPeriod, &s.period, &s.smoothedPrice})
         action(*series);
 }
@@ -67,7 +73,8 @@ inline bool followsPrice(std::int32_t mode) { return mode == kCycleAverage || mo
 inline bool followsPhase(std::int32_t mode) { return mode == kSine || mode == kLeadSine; }
 
 // Warm-up bar: the mean price, zeros in every other series.
-inline void warmUpBar(const WorkingSeries& s, Bar bar, double mean) {
+template <class Layout>
+void warmUpBar(const SeriesSet<Layout>& s, Bar bar, double mean) {
     s.mid[bar] = mean;
     s.differenced[bar] = s.inPhase[bar] = s.quadrature[bar] = s.phase[bar] = 0.0;
     s.deltaPhase[bar] = s.rawPeriod[bar] = s.period[bar] = s.smoothedPrice[bar] = 0.0;
