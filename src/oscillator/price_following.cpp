@@ -17,18 +17,26 @@ double cycleAverage(const SeriesSet<Layout>& s, Bar bar) {
     return bar < kFirstSmoothedBar ? s.mid[bar] : sum / (period + 2.0);
 }
 
-// The same for two neighbouring bars at once, from bar 25 on; needs mid side
-// by side from 38 bars before. A lane past its own length adds +0, which
-// leaves its sum unchanged (a sum that starts at +0 never becomes -0).
-Pair cycleAverageOfTwo(const WorkingSeries& s, Bar firstBar) {
+// The same for four neighbouring bars at once, two per register, from bar
+// 25 on; needs mid side by side from 38 bars before. A lane past its own
+// length adds +0, which leaves its sum unchanged (a sum that starts at +0
+// never becomes -0).
+void cycleAverageOfFour(const WorkingSeries& s, Bar firstBar, Pair (&average)[2]) {
     const double* mid = s.mid.at(firstBar);
-    const Pair period = pairOf(s.period[firstBar], s.period[firstBar + 1]);
-    const Pair terms = period + 2.0;
-    const int mostTerms = static_cast<int>(period[0] > period[1] ? period[0] : period[1]) + 2;
-    Pair sum = {};
-    for (int f = 0; f < mostTerms; ++f)
-        sum += keepWhere(lessThan(broadcast(f), terms), loadPair(mid - f));
-    return sum / terms;
+    const Pair periodLow = pairOf(s.period[firstBar], s.period[firstBar + 1]);
+    const Pair periodHigh = pairOf(s.period[firstBar + 2], s.period[firstBar + 3]);
+    const Pair termsLow = periodLow + 2.0, termsHigh = periodHigh + 2.0;
+    double longest = 0.0;
+    for (double p : {periodLow[0], periodLow[1], periodHigh[0], periodHigh[1]}) longest = p > longest ? p : longest;
+    const int mostTerms = static_cast<int>(longest) + 2;
+    Pair sumLow = {}, sumHigh = {};
+    for (int f = 0; f < mostTerms; ++f) {
+        const Pair index = broadcast(f);
+        sumLow += keepWhere(lessThan(index, termsLow), loadPair(mid - f));
+        sumHigh += keepWhere(lessThan(index, termsHigh), loadPair(mid + 2 - f));
+    }
+    average[0] = sumLow / termsLow;
+    average[1] = sumHigh / termsHigh;
 }
 
 }  // namespace
@@ -38,10 +46,10 @@ void averageOverCycles(const SeriesSet<Layout>& s, Bar first, Bar last, float* o
     Bar l = first;
     if constexpr (Layout::kContiguous) {
         for (; l < last && l < kFirstSmoothedBar; ++l) out[l - first] = toOutput(cycleAverage(s, l));
-        for (; l + 2 <= last; l += 2) {
-            const Pair average = cycleAverageOfTwo(s, l);
-            out[l - first] = toOutput(average[0]);
-            out[l + 1 - first] = toOutput(average[1]);
+        for (; l + 4 <= last; l += 4) {
+            Pair average[2];
+            cycleAverageOfFour(s, l, average);
+            for (int k = 0; k < 4; ++k) out[l + k - first] = toOutput(average[k / 2][k % 2]);
         }
     }
     for (; l < last; ++l) out[l - first] = toOutput(cycleAverage(s, l));
