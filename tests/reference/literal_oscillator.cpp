@@ -21,19 +21,41 @@ float marker() {
 
 }  // namespace
 
+namespace {
+
+// Direct library calls, as a plain implementation makes them.
+struct StandardMath {
+    static double sin(double x) { return std::sin(x); }
+    static double cos(double x) { return std::cos(x); }
+    static double atan(double x) { return std::atan(x); }
+};
+
+template <class Math>
+void literal(const float* priceA, const float* priceB, std::int32_t mode, std::int32_t count,
+             float* output, const Math& math);
+
+}  // namespace
+
 const MathFunctions& standardMath() {
-    static const MathFunctions math{[](double x) { return std::sin(x); }, [](double x) { return std::cos(x); },
-                                    [](double x) { return std::atan(x); }};
+    static const MathFunctions math{StandardMath::sin, StandardMath::cos, StandardMath::atan};
     return math;
 }
 
 void literalOscillator(const float* priceA, const float* priceB, std::int32_t mode,
                        std::int32_t count, float* output) {
-    literalOscillator(priceA, priceB, mode, count, output, standardMath());
+    literal(priceA, priceB, mode, count, output, StandardMath{});
 }
 
 void literalOscillator(const float* priceA, const float* priceB, std::int32_t mode,
                        std::int32_t count, float* output, const MathFunctions& math) {
+    literal(priceA, priceB, mode, count, output, math);
+}
+
+namespace {
+
+template <class Math>
+void literal(const float* priceA, const float* priceB, std::int32_t mode, std::int32_t count,
+             float* output, const Math& math) {
     if (!priceA || !priceB || !output || count <= 0) return;
     if (count < 6) {
         for (int j = 0; j < count; ++j) output[j] = marker();
@@ -132,5 +154,7 @@ void literalOscillator(const float* priceA, const float* priceB, std::int32_t mo
         }
     }
 }
+
+}  // namespace
 
 }  // namespace reference
