@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "zorvane/oscillator.hpp"
+
 namespace zorvane_cli {
 
 constexpr int kModes = 4;
@@ -18,7 +20,7 @@ std::optional<int> modeNamed(const std::string& name);
 // One output per bar for each mode, as the module wrote it.
 using IndicatorOutputs = std::array<std::vector<float>, kModes>;
 
-// True for the no-value marker the module writes during the warm-up.
-bool isNoValue(float value);
+// The no-value marker the module writes during the warm-up.
+using zorvane::isNoValue;
 
 }  // namespace zorvane_cli
