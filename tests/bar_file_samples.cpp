@@ -133,6 +133,7 @@ SampleFile writeSample(const BarFileSample& sample, const PriceSeries& series) {
     std::string text = sample.header.empty() ? "" : sample.header + sample.lineEnd;
     for (std::size_t k = 0; k < lines.size(); ++k)
         text += lines[sample.newestFirst ? lines.size() - 1 - k : k] + sample.lineEnd;
+    if (!sample.footer.empty()) text += sample.footer + sample.lineEnd;
     file.bytes = encoded(text, sample.encoding);
     return file;
 }
@@ -245,6 +246,13 @@ const std::vector<BarFileSample>& barFileSamples() {
             .listedNewestFirst(),
         sample("sep= line", "sep=;\nDate;High;Low", "{t:%Y-%m-%d};{h};{l}", "{t:%Y-%m-%d}", ';', 23)
             .pricesAs(S::DecimalComma),
+        sample("a title line, a footer line (Barchart)", "AAPL daily prices\n\nTime,Open,High,Low,Last,Change,Volume",
+               "{t:%m/%d/%Y},{o},{h},{l},{c},+0.5,100", "{t:%m/%d/%Y}", ',', 26)
+            .endingWith("\"Downloaded from Barchart.com as of 01-03-2024 09:23am CST\"")
+            .expectingNote("1 line of one field after the bars skipped"),
+        sample("spaces after commas, two-digit years, newest first (WSJ)", "Date, Open, High, Low, Close, Volume",
+               "{t:%m/%d/%y}, {o}, {h}, {l}, {c}, 100", "{t:%m/%d/%y}", ',', 27)
+            .listedNewestFirst(),
         sample("bars without dates, --order desc", "bar,high,low", "b{s},{h},{l}", "b{s}", ',', 24)
             .barsEvery(1)
             .listedNewestFirst()

@@ -25,6 +25,7 @@ enum class Encoding { Utf8, Windows1251, Utf16 };
 struct BarFileSample {
     std::string name;
     std::string header;        // lines before the bars ("" for none)
+    std::string footer;        // lines after them
     std::string row;           // a bar: {o} {h} {l} {c} prices, {t:strftime} {s} {ms} {us} its time
     std::string expectedTime;  // the time column the output holds, in the same placeholders
     char separator = ',';      // of the output, as of the input
@@ -52,6 +53,7 @@ struct BarFileSample {
     BarFileSample& scaledBy(float factor) { return scale = factor, *this; }
     BarFileSample& encodedAs(Encoding e) { return encoding = e, *this; }
     BarFileSample& windowsLineEnds() { return lineEnd = "\r\n", *this; }
+    BarFileSample& endingWith(std::string lines) { return footer = std::move(lines), *this; }
     BarFileSample& expectingNote(std::string text) { return note = std::move(text), *this; }
 };
 

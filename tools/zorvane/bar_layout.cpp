@@ -11,6 +11,8 @@
 namespace zorvane_cli {
 namespace {
 
+constexpr int kTitleLinesAtMost = 5;
+
 std::vector<std::string> splitNames(const std::string& list) {
     std::vector<std::string> names;
     std::size_t begin = 0;
@@ -96,8 +98,27 @@ BarLayout findLayout(std::string_view text, const std::string& source, const Rea
     }
     layout.separator = separator ? *separator : detectSeparator(text.substr(offset));
 
-    RecordSplitter records(text, offset, line, source, layout.separator);
     std::vector<std::string_view> fields;
+    // One-field lines before the first of several fields are a title ("AAPL daily").
+    RecordSplitter ahead(text, offset, line, source, layout.separator);
+    std::string title;
+    for (int k = 0; k < kTitleLinesAtMost; ++k) {
+        const std::size_t recordOffset = ahead.offset();
+        const long recordLine = ahead.nextLine();
+        if (!ahead.next(fields)) break;
+        if (fields.size() > 1) {
+            if (k > 0) {
+                layout.notes.push_back(source + ":" + std::to_string(line) + ": " + std::to_string(k) +
+                                       (k == 1 ? " line" : " lines") + " before the columns taken for a title (\"" +
+                                       printable(title) + "\")");
+                offset = recordOffset;
+                line = recordLine;
+            }
+            break;
+        }
+        if (k == 0) title = std::string(trimmedBlanks(fields[0]));
+    }
+    RecordSplitter records(text, offset, line, source, layout.separator);
     auto copyOf = [&fields] {
         std::vector<std::string> row;
         for (std::string_view field : fields) row.emplace_back(trimmedBlanks(field));

@@ -1,6 +1,7 @@
 #include "csv_reader.hpp"
 
 #include <algorithm>
+#include <utility>
 
 #include "bar_layout.hpp"
 #include "csv_records.hpp"
@@ -19,6 +20,8 @@ struct Rows {
     std::vector<long> lines;
     std::size_t gaps = 0;
     std::vector<long> gapLines;  // the first few
+    std::size_t strays = 0;      // one-field lines after the bars: "Downloaded from ..."
+    std::pair<long, std::string> firstStray;
 };
 
 class RowReader {
@@ -33,6 +36,11 @@ public:
         std::vector<std::string_view> fields;
         while (records.next(fields)) {
             const long line = records.line();
+            if (fields.size() == 1 && layout_.names.size() > 1) {  // a footer, if nothing but footers follows
+                if (rows.strays++ == 0) rows.firstStray = {line, std::string(fields[0])};
+                continue;
+            }
+            if (rows.strays > 0) checkFieldCount({rows.firstStray.second}, rows.firstStray.first);
             checkFieldCount(fields, line);
             float price[2];
             const std::size_t columns[2] = {layout_.priceA, layout_.priceB};
@@ -51,8 +59,8 @@ public:
                 continue;
             }
             if (layout_.guessedOpenClose) checkGuessedColumns(prices, fields, price, line);
-            std::string time(fields[layout_.time[0]]);
-            if (layout_.time.size() == 2) (time += ' ').append(fields[layout_.time[1]]);
+            std::string time(trimmedBlanks(fields[layout_.time[0]]));
+            if (layout_.time.size() == 2) (time += ' ').append(trimmedBlanks(fields[layout_.time[1]]));
             rows.time.push_back(std::move(time));
             rows.priceA.push_back(price[0]);
             rows.priceB.push_back(price[1]);
@@ -153,6 +161,10 @@ BarTable readBarsFromText(std::string bytes, const std::string& source, const Re
     BarTable table;
     table.notes = layout.notes;
     if (rows.gaps) table.notes.push_back(gapNote(source, rows));
+    if (rows.strays)
+        table.notes.push_back(source + ":" + std::to_string(rows.firstStray.first) + ": " +
+                              std::to_string(rows.strays) + (rows.strays == 1 ? " line" : " lines") +
+                              " of one field after the bars skipped (\"" + printable(rows.firstStray.second) + "\")");
     bool newestFirst = options.order == OrderChoice::Descending;
     if (options.order == OrderChoice::Auto) {
         OrderFinding order = findOrder(rows.time, rows.lines, source);

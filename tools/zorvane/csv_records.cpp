@@ -86,10 +86,10 @@ char detectSeparator(std::string_view text) {
     std::array<int, 4> firstCount{}, count{};
     std::array<bool, 4> steady = {true, true, true, true};
     int lines = 0;
-    bool inQuotes = false, anyText = false;
+    bool inQuotes = false;
+    // Lines that hold none (blank lines, a title, a one-column file) say nothing.
     auto endLine = [&] {
-        if (!anyText) return;  // blank
-        anyText = false;
+        if (count == std::array<int, 4>{}) return;
         for (std::size_t k = 0; k < candidates.size(); ++k) {
             if (lines == 0) firstCount[k] = count[k];
             steady[k] = steady[k] && count[k] == firstCount[k];
@@ -100,13 +100,11 @@ char detectSeparator(std::string_view text) {
     for (std::size_t i = 0; i < text.size() && lines < kSampleLines; ++i) {
         const char c = text[i];
         if (c == '"') inQuotes = !inQuotes;
-        anyText = anyText || inQuotes;
         if (inQuotes) continue;
         if (c == '\n' || c == '\r') {
             endLine();
             continue;
         }
-        anyText = true;
         for (std::size_t k = 0; k < candidates.size(); ++k) count[k] += c == candidates[k];
     }
     if (lines < kSampleLines) endLine();

@@ -36,9 +36,9 @@ private:
 };
 
 // The separator of the text: among TAB, semicolon, '|' and comma, the one
-// every one of the first lines holds equally often (a comma only when none
-// of the others does, since it also appears inside numbers); else the most
-// frequent in the first line.
+// each of the first lines that hold any of them holds equally often (a comma
+// only when none of the others does, since it also appears inside numbers);
+// else the most frequent in the first such line.
 char detectSeparator(std::string_view text);
 
 }  // namespace zorvane_cli

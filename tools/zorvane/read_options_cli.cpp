@@ -75,10 +75,14 @@ std::string layoutsHelp() {
   MM/DD/YYYY or DD/MM/YYYY    Date,High,Low ⏎ 01/02/2024,101.2,99.8
   month names                 Date,High,Low ⏎ "Jan 02, 2024",101.2,99.8  (or 02-Jan-2024, 2 January 2024)
   sep= line                   sep=; ⏎ Date;High;Low ⏎ 2024-01-02;101,2;99,8
+  a title, a footer line      AAPL daily ⏎ Time,High,Low ⏎ 01/02/2024,101.2,99.8 ⏎ "Downloaded from ..."
+  spaces after separators     Date, High, Low ⏎ 01/02/24, 101.2, 99.8
   UTF-16 with byte-order mark any of the above
 
 How it decides:
   Separator: TAB, ; or | when every one of the first lines holds it equally often, else comma.
+  Title and footer: lines of one field before the first line of several, and after the last bar, are
+    skipped (a note says so).
   Header: a first row of numbers, dates and times is a bar; such a file's columns are named with --columns,
     or recognised as [date,time|time],open,high,low,close[,volume] when every bar fits (low <= open, close <= high).
   Column names: case, accents, brackets, quotes, punctuation and a byte-order mark are ignored; the usual
