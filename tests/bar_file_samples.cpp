@@ -253,6 +253,8 @@ const std::vector<BarFileSample>& barFileSamples() {
         sample("spaces after commas, two-digit years, newest first (WSJ)", "Date, Open, High, Low, Close, Volume",
                "{t:%m/%d/%y}, {o}, {h}, {l}, {c}, 100", "{t:%m/%d/%y}", ',', 27)
             .listedNewestFirst(),
+        sample("ticker-prefixed names (R quantmod), names with a unit", "Index,AAPL.Open,AAPL.High,Low (USD),AAPL.Close",
+               "{t:%Y-%m-%d},{o},{h},{l},{c}", "{t:%Y-%m-%d}", ',', 28),
         sample("bars without dates, --order desc", "bar,high,low", "b{s},{h},{l}", "b{s}", ',', 24)
             .barsEvery(1)
             .listedNewestFirst()

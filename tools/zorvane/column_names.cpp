@@ -82,6 +82,19 @@ std::vector<std::string> keysOf(const std::string& name) {
     return {nameKey(fromCodePage(name, CodePage::Western)), nameKey(fromCodePage(name, CodePage::Cyrillic))};
 }
 
+// Shorter forms, tried when no name matches as a whole: without a trailing
+// bracketed part ("High (USD)"), and the last word ("AAPL.High").
+std::vector<std::string> shortKeysOf(const std::string& name) {
+    std::vector<std::string> keys;
+    const std::size_t open = name.find_last_of("([");
+    if (open != std::string::npos && open > 0 && (name.back() == ')' || name.back() == ']'))
+        for (auto& key : keysOf(name.substr(0, open))) keys.push_back(std::move(key));
+    const std::size_t wordStart = name.find_last_of(" ._-/") + 1;
+    if (wordStart > 0 && wordStart < name.size() && !keysOf(name.substr(0, wordStart))[0].empty())
+        for (auto& key : keysOf(name.substr(wordStart))) keys.push_back(std::move(key));
+    return keys;
+}
+
 }  // namespace
 
 std::string nameKey(std::string_view utf8Name) {
@@ -91,22 +104,28 @@ std::string nameKey(std::string_view utf8Name) {
 }
 
 ColumnNames::ColumnNames(std::vector<std::string> names) : names_(std::move(names)) {
-    for (const auto& name : names_) keys_.push_back(keysOf(name));
-}
-
-bool ColumnNames::hasKey(std::size_t column, std::string_view key) const {
-    const auto& keys = keys_[column];
-    return !key.empty() && std::find(keys.begin(), keys.end(), key) != keys.end();
+    for (const auto& name : names_) {
+        keys_.push_back(keysOf(name));
+        shortKeys_.push_back(shortKeysOf(name));
+    }
 }
 
 std::optional<std::size_t> ColumnNames::find(std::string_view wanted) const {
     const std::string key = nameKey(isValidUtf8(wanted) ? std::string(wanted) : fromCodePage(wanted, CodePage::Western));
-    for (std::size_t column = 0; column < size(); ++column)
-        if (hasKey(column, key)) return column;
-    if (const auto* synonyms = synonymsOf(key))
+    if (key.empty()) return std::nullopt;
+    const auto* synonyms = synonymsOf(key);
+    for (const auto* keys : {&keys_, &shortKeys_}) {
+        auto has = [keys](std::size_t column, const std::string& k) {
+            const auto& own = (*keys)[column];
+            return std::find(own.begin(), own.end(), k) != own.end();
+        };
         for (std::size_t column = 0; column < size(); ++column)
-            for (const auto& synonym : *synonyms)
-                if (hasKey(column, synonym)) return column;
+            if (has(column, key)) return column;
+        if (synonyms)
+            for (std::size_t column = 0; column < size(); ++column)
+                for (const auto& synonym : *synonyms)
+                    if (has(column, synonym)) return column;
+    }
     return std::nullopt;
 }
 

@@ -25,17 +25,17 @@ public:
     const std::vector<std::string>& all() const { return names_; }
 
     // The column `wanted` names: the first with the same key, else the first
-    // whose name is a synonym of it (for "high": Hoch, Max, ...).
+    // whose name is a synonym of it (for "high": Hoch, Max, ...); failing
+    // both, the same for the names' short forms ("High (USD)", "AAPL.High").
     std::optional<std::size_t> find(std::string_view wanted) const;
 
     // Named like a date, a time of day or a timestamp.
     bool namesTime(std::size_t column) const;
 
 private:
-    bool hasKey(std::size_t column, std::string_view key) const;
-
     std::vector<std::string> names_;
-    std::vector<std::vector<std::string>> keys_;  // one per readable encoding
+    std::vector<std::vector<std::string>> keys_;       // one per readable encoding
+    std::vector<std::vector<std::string>> shortKeys_;  // of the short forms
 };
 
 // The synonyms of the high and low columns, for the help text.

@@ -85,8 +85,9 @@ How it decides:
     skipped (a note says so).
   Header: a first row of numbers, dates and times is a bar; such a file's columns are named with --columns,
     or recognised as [date,time|time],open,high,low,close[,volume] when every bar fits (low <= open, close <= high).
-  Column names: case, accents, brackets, quotes, punctuation and a byte-order mark are ignored; the usual
-    names in other languages are found for high, low, open, close, date and time:
+  Column names: case, accents, brackets, quotes, punctuation and a byte-order mark are ignored, then a
+    trailing (unit) and a prefix before the last word (AAPL.High); the usual names in other languages are
+    found for high, low, open, close, date and time:
 )" + highLowSynonyms() +
            R"(
   Numbers: a decimal point or comma, digits grouped in thousands by , . space or ' (the group mark is the
