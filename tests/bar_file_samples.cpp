@@ -171,7 +171,8 @@ const std::vector<BarFileSample>& barFileSamples() {
         sample("no header row, named by --columns, one time field", "", "{t:%Y%m%d %H%M%S};{o};{h};{l};{c};0",
                "{t:%Y%m%d %H%M%S}", ';', 5)
             .barsEvery(minute)
-            .runWith("--columns time,open,high,low,close,volume --separator ';'"),
+            .runWith("--columns time,open,high,low,close,volume,extra --separator ';'")
+            .expectingNote("--columns names 7 columns, the file has 6; the rest are not used"),
         sample("<HIGH> names, byte-order mark, YYYYMMDD and HHMMSS apart (Finam)",
                "\xEF\xBB\xBF<TICKER>,<PER>,<DATE>,<TIME>,<OPEN>,<HIGH>,<LOW>,<CLOSE>,<VOL>",
                "SBER,60,{t:%Y%m%d},{t:%H%M%S},{o},{h},{l},{c},100", "{t:%Y%m%d} {t:%H%M%S}", ',', 6)

@@ -219,7 +219,7 @@ TEST_F(Cli, BadInputNamesFileLineColumnAndText) {
         {"gap.csv", header + "1,2,3\n2,null,3\n", "--gaps error", "gap.csv:3: column 2 (\"high\") \"null\": no price"},
         {"bare.csv", "1,2\n3,4\n", "", "bare.csv:1: no header row, and the columns are not"},
         {"unfit.csv", "2024-01-02,1,2,3,4\n", "", "unfit.csv:1: no header row, and this bar is not open,high,low,close"},
-        {"columns.csv", header + "1,2,3\n", "--columns a,b,c,d", "columns.csv:1: --columns names 4 columns, the file has 3"},
+        {"times.csv", header + "1,2,3\n", "--time a,b,c", "--time takes one column, or two joined: --time date,time"},
         {"nohigh.csv", "date,close\n1,2\n", "", "nohigh.csv:1: no column named \"high\" for the first price (columns: date, close); choose one with --price-a"},
     };
     for (const auto& c : cases) {

@@ -144,10 +144,11 @@ BarLayout findLayout(std::string_view text, const std::string& source, const Rea
     layout.names = layout.header ? firstRow : std::vector<std::string>(firstRow.size());
     if (options.columns) {
         const std::vector<std::string> given = splitNames(*options.columns);
-        if (given.size() > layout.names.size())
-            throw InputError(where + ": --columns names " + std::to_string(given.size()) + " columns, the file has " +
-                             std::to_string(layout.names.size()));
-        std::copy(given.begin(), given.end(), layout.names.begin());
+        const std::size_t named = std::min(given.size(), layout.names.size());
+        std::copy(given.begin(), given.begin() + static_cast<long>(named), layout.names.begin());
+        if (given.size() > named)
+            layout.notes.push_back(where + ": --columns names " + std::to_string(given.size()) +
+                                   " columns, the file has " + std::to_string(named) + "; the rest are not used");
     } else if (!layout.header) {
         const auto recognised = recognisedNames(barRow);
         if (!recognised)
