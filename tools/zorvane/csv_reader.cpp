@@ -60,7 +60,11 @@ public:
             }
             if (layout_.guessedOpenClose) checkGuessedColumns(prices, fields, price, line);
             std::string time(trimmedBlanks(fields[layout_.time[0]]));
-            if (layout_.time.size() == 2) (time += ' ').append(trimmedBlanks(fields[layout_.time[1]]));
+            if (layout_.time.size() == 2) {
+                const std::string_view timeOfDay = trimmedBlanks(fields[layout_.time[1]]);
+                if (!time.empty() && !timeOfDay.empty()) time += ' ';
+                time.append(timeOfDay);
+            }
             rows.time.push_back(std::move(time));
             rows.priceA.push_back(price[0]);
             rows.priceB.push_back(price[1]);
