@@ -4,6 +4,9 @@ small file of each layout the reader knows, after the byte that picks the
 reading options (0: all found from the file).
 
     python3 fuzz/make_csv_seeds.py fuzz/csv_corpus
+
+Inputs with which the fuzzer found a fault are kept in the corpus beside
+these (long-digit-run, empty-date-beside-time).
 """
 import os
 import sys
