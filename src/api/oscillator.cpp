@@ -6,6 +6,7 @@
 
 #include "bar_loop.hpp"
 #include "cycle_measurement.hpp"
+#include "floating_point_guard.hpp"
 #include "phase_outputs.hpp"
 #include "price_following.hpp"
 
@@ -27,6 +28,10 @@ struct Oscillator::State {
     double rings[kSeries][detail::kRingBars] = {};
     detail::AngleTable angles;
     Bar nextBar = 0;
+
+    // Out of line so that even the widening of the prices happens inside
+    // the caller's guard (with DAZ set, a subnormal float widens to zero).
+    [[gnu::noinline]] BarOutputs push(float priceA, float priceB);
 
     detail::StreamingSeries series() {
         auto at = [this](int i) { return detail::RingSeries{rings[i]}; };
@@ -60,8 +65,13 @@ int Oscillator::period() const {
 
 BarOutputs Oscillator::push(float priceA, float priceB) {
     if (!state_) state_ = std::make_unique<State>();
-    const Bar l = state_->nextBar++;
-    const detail::StreamingSeries s = state_->series();
+    const detail::FloatingPointGuard guard;
+    return state_->push(priceA, priceB);
+}
+
+BarOutputs Oscillator::State::push(float priceA, float priceB) {
+    const Bar l = nextBar++;
+    const detail::StreamingSeries s = series();
     const double mean = detail::meanPrice(priceA, priceB);
     if (l < detail::kWarmupBars) {
         detail::warmUpBar(s, l, mean);
@@ -73,7 +83,7 @@ BarOutputs Oscillator::push(float priceA, float priceB) {
     BarOutputs out;
     detail::averageOverCycles(s, l, l + 1, &out.cycleAverage);
     detail::smoothPrices(s, l, l + 1, &out.smoothedPrice);
-    detail::phaseOutputs(s, state_->angles, l, l + 1, &out.sine, &out.leadSine);
+    detail::phaseOutputs(s, angles, l, l + 1, &out.sine, &out.leadSine);
     return out;
 }
 
@@ -83,6 +93,7 @@ std::vector<float> compute(const float* priceA, const float* priceB, std::size_t
     if (count == 0) return {};
     if (!priceA || !priceB) throw std::invalid_argument("zorvane::compute: null price array");
     std::vector<float> out(count);
+    const detail::FloatingPointGuard guard;
     if (!detail::runOscillator(priceA, priceB, modeNumber, static_cast<Bar>(count), out.data(),
                                detail::heapAllocator()))
         throw std::bad_alloc();
