@@ -22,11 +22,14 @@ bool isNoValue(float value) {
     return bits == detail::kNoValueBits;
 }
 
-// The nine series as rings of the last kRingBars bars, and the angle table.
+// The nine series and the certainty of the phase values as rings of the
+// last kRingBars bars, and what the stages share. One bar at a time gains
+// nothing from wider vectors: the baseline kernels serve every machine.
 struct Oscillator::State {
     static constexpr int kSeries = 9;
     double rings[kSeries][detail::kRingBars] = {};
-    detail::AngleTable angles;
+    detail::Certainty certainty[detail::kRingBars] = {};
+    detail::StageContext context{detail::sse2Kernels()};
     Bar nextBar = 0;
 
     // Out of line so that even the widening of the prices happens inside
@@ -35,7 +38,7 @@ struct Oscillator::State {
 
     detail::StreamingSeries series() {
         auto at = [this](int i) { return detail::RingSeries{rings[i]}; };
-        return {at(0), at(1), at(2), at(3), at(4), at(5), at(6), at(7), at(8)};
+        return {at(0), at(1), at(2), at(3), at(4), at(5), at(6), at(7), at(8), {certainty}};
     }
 };
 
@@ -79,11 +82,11 @@ BarOutputs Oscillator::State::push(float priceA, float priceB) {
         return {marker, marker, marker, marker};
     }
     s.mid[l] = mean;
-    detail::measureCycles(s, l, l + 1);
+    detail::measureCycles(s, l, l + 1, context);
     BarOutputs out;
     detail::averageOverCycles(s, l, l + 1, &out.cycleAverage);
     detail::smoothPrices(s, l, l + 1, &out.smoothedPrice);
-    detail::phaseOutputs(s, angles, l, l + 1, &out.sine, &out.leadSine);
+    detail::phaseOutputs(s, context, l, l + 1, &out.sine, &out.leadSine);
     return out;
 }
 
