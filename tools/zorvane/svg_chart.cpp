@@ -6,6 +6,8 @@
 #include <functional>
 #include <vector>
 
+#include "markup_text.hpp"
+
 namespace zorvane_cli {
 namespace {
 
@@ -27,20 +29,6 @@ struct Line {
     double width;
     std::function<double(std::size_t)> value;  // NaN where there is nothing to draw
 };
-
-std::string escaped(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            default: out += c;
-        }
-    }
-    return out;
-}
 
 std::string number(double v, int decimals) {
     char buffer[64];
@@ -135,7 +123,7 @@ void timeAxis(std::string& svg, const BarTable& bars) {
         std::string label = bars.time[bar].substr(0, 19);
         const char* anchor = t == 0 ? "start" : t == ticks - 1 ? "end" : "middle";
         svg += "<text x=\"" + x + "\" y=\"" + number(kLowerTop + kLowerHeight + 20, 1) +
-               "\" text-anchor=\"" + anchor + "\">" + escaped(label) + "</text>\n";
+               "\" text-anchor=\"" + anchor + "\">" + escapedMarkup(label) + "</text>\n";
     }
 }
 
@@ -202,7 +190,7 @@ bool writeChartSvg(std::ostream& out, const std::string& title, const BarTable& 
            "\" font-family=\"DejaVu Sans, Helvetica, Arial, sans-serif\" font-size=\"12\" fill=\"#222\">\n";
     svg += "<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n";
     svg += "<text x=\"" + number(kLeft, 1) + "\" y=\"30\" font-size=\"18\" font-weight=\"bold\">" +
-           escaped(title) + "</text>\n";
+           escapedMarkup(title) + "</text>\n";
     axes(svg, upperPanel, step, std::min(decimals, 6));
     axes(svg, lowerPanel, 0.5, 1);
     timeAxis(svg, bars);
