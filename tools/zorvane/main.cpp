@@ -32,6 +32,7 @@ struct Settings {
     std::string input;
     std::string output;
     std::string svg;
+    std::size_t svgBars = cli::kReadableBars;
     std::string html;
     std::string modulePath;
     std::vector<std::string> modes = {"cycle-average", "smoothed-price", "sine", "lead-sine"};
@@ -141,7 +142,7 @@ int run(const Settings& settings) {
         throw std::runtime_error("cannot write " + settings.output);
     const std::string source = settings.input == "-" ? "standard input" : settings.input;
     const std::string title = "Zorvane Oscillator - " + source.substr(source.rfind('/') + 1);
-    if (svg && !cli::writeChartSvg(svg->stream(), title + " (" + std::to_string(bars.size()) + " bars)", bars, outputs))
+    if (svg && !cli::writeChartSvg(svg->stream(), title, bars, outputs, settings.svgBars))
         throw std::runtime_error("cannot write " + settings.svg);
     if (html && !cli::writeHtmlReport(html->stream(), title, bars, outputs))
         throw std::runtime_error("cannot write " + settings.html);
@@ -177,6 +178,8 @@ int main(int argc, char** argv) {
     app.add_option("input", settings.input, "CSV file with a header row, or - for standard input");
     app.add_option("-o,--output", settings.output, "CSV to write (default: standard output)");
     app.add_option("--html", settings.html, "also write an interactive chart into this HTML file");
+    app.add_option("--svg-bars", settings.svgBars, "bars the SVG chart shows, counted back from the last; 0: all")
+        ->capture_default_str();
     app.add_option("--svg", settings.svg, "also draw a chart into this SVG file");
     app.add_option("--price-a", settings.columns.priceA, "column of the first price")->capture_default_str();
     app.add_option("--price-b", settings.columns.priceB, "column of the second price")->capture_default_str();
