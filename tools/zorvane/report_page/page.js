@@ -184,7 +184,7 @@
     const range = n === 0 ? "" : ", " + timeAt(0) + " to " + timeAt(n - 1);
     const cycle = highest === 0 ? "no cycle found" : "measured cycle period " + lowest + " to " + highest + " bars";
     document.getElementById("summary").textContent =
-      n.toLocaleString("en-US") + " bars" + range + "; " + cycle + ". The first six bars are warm-up (no value).";
+      n.toLocaleString("en-US") + (n === 1 ? " bar" : " bars") + range + "; " + cycle + ". The first six bars are warm-up (no value).";
   }
 
   // One line above the panes: the bar under the cursor (else the last bar in
