@@ -6,6 +6,7 @@
 
 #include "bar_loop.hpp"
 #include "cycle_measurement.hpp"
+#include "floating_point_guard.hpp"
 #include "phase_outputs.hpp"
 #include "price_following.hpp"
 
@@ -21,16 +22,23 @@ bool isNoValue(float value) {
     return bits == detail::kNoValueBits;
 }
 
-// The nine series as rings of the last kRingBars bars, and the angle table.
+// The nine series and the certainty of the phase values as rings of the
+// last kRingBars bars, and what the stages share. One bar at a time gains
+// nothing from wider vectors: the baseline kernels serve every machine.
 struct Oscillator::State {
     static constexpr int kSeries = 9;
     double rings[kSeries][detail::kRingBars] = {};
-    detail::AngleTable angles;
+    detail::Certainty certainty[detail::kRingBars] = {};
+    detail::StageContext context{detail::sse2Kernels()};
     Bar nextBar = 0;
+
+    // Out of line so that even the widening of the prices happens inside
+    // the caller's guard (with DAZ set, a subnormal float widens to zero).
+    [[gnu::noinline]] BarOutputs push(float priceA, float priceB);
 
     detail::StreamingSeries series() {
         auto at = [this](int i) { return detail::RingSeries{rings[i]}; };
-        return {at(0), at(1), at(2), at(3), at(4), at(5), at(6), at(7), at(8)};
+        return {at(0), at(1), at(2), at(3), at(4), at(5), at(6), at(7), at(8), {certainty}};
     }
 };
 
@@ -60,8 +68,13 @@ int Oscillator::period() const {
 
 BarOutputs Oscillator::push(float priceA, float priceB) {
     if (!state_) state_ = std::make_unique<State>();
-    const Bar l = state_->nextBar++;
-    const detail::StreamingSeries s = state_->series();
+    const detail::FloatingPointGuard guard;
+    return state_->push(priceA, priceB);
+}
+
+BarOutputs Oscillator::State::push(float priceA, float priceB) {
+    const Bar l = nextBar++;
+    const detail::StreamingSeries s = series();
     const double mean = detail::meanPrice(priceA, priceB);
     if (l < detail::kWarmupBars) {
         detail::warmUpBar(s, l, mean);
@@ -69,11 +82,11 @@ BarOutputs Oscillator::push(float priceA, float priceB) {
         return {marker, marker, marker, marker};
     }
     s.mid[l] = mean;
-    detail::measureCycles(s, l, l + 1);
+    detail::measureCycles(s, l, l + 1, context);
     BarOutputs out;
     detail::averageOverCycles(s, l, l + 1, &out.cycleAverage);
     detail::smoothPrices(s, l, l + 1, &out.smoothedPrice);
-    detail::phaseOutputs(s, state_->angles, l, l + 1, &out.sine, &out.leadSine);
+    detail::phaseOutputs(s, context, l, l + 1, &out.sine, &out.leadSine);
     return out;
 }
 
@@ -83,6 +96,7 @@ std::vector<float> compute(const float* priceA, const float* priceB, std::size_t
     if (count == 0) return {};
     if (!priceA || !priceB) throw std::invalid_argument("zorvane::compute: null price array");
     std::vector<float> out(count);
+    const detail::FloatingPointGuard guard;
     if (!detail::runOscillator(priceA, priceB, modeNumber, static_cast<Bar>(count), out.data(),
                                detail::heapAllocator()))
         throw std::bad_alloc();
