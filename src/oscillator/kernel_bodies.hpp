@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 
 #include "angle_table.hpp"
 #include "certification.hpp"
@@ -196,50 +197,56 @@ void rawPeriodsOf(const double* deltaPhase, int count, int termsBefore, double* 
 // adding its own terms in the order of the formula. A vector starts at a
 // run of bars that share their period (neighbours usually do) and keeps the
 // lanes of that run; the others are computed again with their own period.
-// Four such vectors run side by side, so that their chains of additions
-// overlap; a vector past its own period adds +0, which leaves its sums
-// unchanged (a sum that starts at +0 never becomes -0).
+// Two such vectors run side by side, so that their chains of additions
+// overlap, and the longer finishes alone.
 template <class V>
 void correlationsOf(const double* mid, const double* period, int count, const AngleTable& table,
                     double* sineSums, double* cosineSums) {
-    constexpr int W = kLanes<V>, kRuns = 4;
+    constexpr int W = kLanes<V>;
+    struct Run {
+        int start, length, lanes, terms;
+        const double* sines;
+        const double* cosines;
+        V sine, cosine;
+    };
+    auto runAt = [&](int start) {
+        Run r;
+        r.start = start;
+        r.lanes = count - start < W ? count - start : W;
+        r.length = 1;
+        while (r.length < r.lanes && period[start + r.length] == period[start]) ++r.length;
+        r.terms = static_cast<int>(period[start]);
+        r.sines = table.sines() + AngleTable::rowOffset(r.terms);
+        r.cosines = table.cosines() + AngleTable::rowOffset(r.terms);
+        r.sine = r.cosine = V{};
+        return r;
+    };
+    auto addTerm = [&](Run& r, int n) {
+        const V price = loadSome<V>(mid + r.start - n, r.lanes);
+        r.sine += r.sines[n] * price;
+        r.cosine += r.cosines[n] * price;
+    };
+    auto finish = [&](Run& r, int from) {
+        for (int n = from; n < r.terms; ++n) addTerm(r, n);
+        storeSome(sineSums + r.start, r.sine, r.length);
+        storeSome(cosineSums + r.start, r.cosine, r.length);
+    };
     for (int k = 0; k < count;) {
-        int start[kRuns], run[kRuns], lanes[kRuns], terms[kRuns];
-        const double* sines[kRuns];
-        const double* cosines[kRuns];
-        // Runs past the end have no lanes and no terms.
-        int common = kMaxPeriod, longest = 0;
-        for (int r = 0, next = k; r < kRuns; ++r) {
-            start[r] = next;
-            lanes[r] = count - next < W ? count - next : W;
-            run[r] = lanes[r] > 0;
-            while (run[r] < lanes[r] && period[next + run[r]] == period[next]) ++run[r];
-            terms[r] = lanes[r] > 0 ? static_cast<int>(period[next]) : 0;
-            sines[r] = table.sines() + AngleTable::rowOffset(terms[r]);
-            cosines[r] = table.cosines() + AngleTable::rowOffset(terms[r]);
-            common = terms[r] < common ? terms[r] : common;
-            longest = terms[r] > longest ? terms[r] : longest;
-            next += run[r];
+        Run a = runAt(k);
+        k += a.length;
+        if (k == count) {
+            finish(a, 0);
+            break;
         }
-        V sine[kRuns] = {}, cosine[kRuns] = {};
-        for (int n = 0; n < common; ++n)
-            for (int r = 0; r < kRuns; ++r) {
-                const V price = loadSome<V>(mid + start[r] - n, lanes[r]);
-                sine[r] += sines[r][n] * price;
-                cosine[r] += cosines[r][n] * price;
-            }
-        for (int n = common; n < longest; ++n)
-            for (int r = 0; r < kRuns; ++r) {
-                const MaskOf<V> active = MaskOf<V>{} - static_cast<std::int64_t>(n < terms[r]);
-                const V price = loadSome<V>(mid + start[r] - n, lanes[r]);
-                sine[r] += keepWhere(active, sines[r][n] * price);
-                cosine[r] += keepWhere(active, cosines[r][n] * price);
-            }
-        for (int r = 0; r < kRuns; ++r) {
-            storeSome(sineSums + start[r], sine[r], run[r]);
-            storeSome(cosineSums + start[r], cosine[r], run[r]);
+        Run b = runAt(k);
+        k += b.length;
+        const int both = a.terms < b.terms ? a.terms : b.terms;
+        for (int n = 0; n < both; ++n) {
+            addTerm(a, n);
+            addTerm(b, n);
         }
-        k = start[kRuns - 1] + run[kRuns - 1];
+        finish(a, both);
+        finish(b, both);
     }
 }
 
@@ -292,6 +299,8 @@ void approximationsOf(const double* x, int count, double* atanOut, double* sineO
 // One instruction set's table of kernels. SSE2 has no 64-bit integer
 // comparisons: it leaves the search to the scalar exact sums
 // (cycle_measurement.cpp).
+// The correlation blends rows by lane, which pays with four lanes and no
+// more: eight neighbours have too many distinct periods.
 #define ZORVANE_KERNELS(V, label)                                                                   \
     Kernels{label, phaseAnglesOf<V>, phaseChangesOf<V>, kLanes<V> > 2 ? rawPeriodsOf<V> : nullptr,     \
             correlationsOf<V>, phaseOutputsOf<V>, approximationsOf<V>}

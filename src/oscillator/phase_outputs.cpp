@@ -72,13 +72,16 @@ void phaseOutputs(const SeriesSet<Layout>& s, StageContext& context, Bar first, 
         int single = n;
         if constexpr (Layout::kContiguous) single = block >= kMaxPeriod ? 0 : static_cast<int>(kMaxPeriod - block);
         single = single < n ? single : n;
+        // Periods and compensations repeat from bar to bar: look up only
+        // when they change.
+        double lastPeriod = -1, lastUnrounded = -1, lastCompensation = 0;
         for (int k = 0; k < n; ++k) {
             periods[k] = s.period[block + k];
             unrounded[k] = unroundedPeriod(s, block + k);
-            compensation[k] = lessThan(periods[k], 30.0) && greaterThan(unrounded[k], 0.0)
-                                  ? context.compensation.of(unrounded[k])
-                                  : 0.0;
-            context.angles.prepare(static_cast<int>(periods[k]));
+            if (periods[k] != lastPeriod) context.angles.prepare(static_cast<int>(lastPeriod = periods[k]));
+            if (unrounded[k] != lastUnrounded)
+                lastCompensation = context.compensation.of(lastUnrounded = unrounded[k]);
+            compensation[k] = lessThan(periods[k], 30.0) && greaterThan(unrounded[k], 0.0) ? lastCompensation : 0.0;
             if (k < single) correlateOne(s, context.angles, block + k, sineSums[k], cosineSums[k]);
         }
         if constexpr (Layout::kContiguous)
