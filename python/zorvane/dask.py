@@ -1,0 +1,70 @@
+"""Many symbols at once on Dask: each symbol's bars computed in time order.
+
+    from dask.distributed import Client
+    import zorvane.dask
+
+    client = Client()                      # local worker processes, or
+    # client = Client("tcp://scheduler:8786")  a cluster's scheduler
+    result = zorvane.dask.by_symbol(bars)  # bars: a dask DataFrame
+    result.to_parquet(...)                 # or .compute(), .persist()
+
+Every worker needs the zorvane package installed.
+"""
+
+import numpy as np
+
+from . import _native
+from ._modes import parse_modes
+from ._prices import price_pair
+
+
+def by_symbol(ddf, symbol="symbol", time="time", high="high", low="low", modes=None, *, warmup="nan"):
+    """ddf with one float32 column per mode added, each symbol's bars in time order.
+
+    ddf: a dask DataFrame of many symbols' bars, rows in any order and
+        any partitioning. Rows are moved so that each symbol lies in one
+        partition (a shuffle on `symbol`); a partition comes out sorted by
+        symbol, then time. Bars of one symbol with equal times keep no
+        defined order. Rows with a missing symbol are dropped, as groupby
+        drops them.
+    modes, warmup: as for zorvane.frame (all four modes when None).
+
+    Returns a lazy dask DataFrame; nothing runs until it is computed.
+    """
+    import dask.dataframe as dd
+
+    if not isinstance(ddf, dd.DataFrame):
+        raise TypeError(f"ddf must be a dask DataFrame, not {type(ddf).__name__}")
+    modes = parse_modes(modes)
+    for column in (symbol, time, high, low):
+        if column not in ddf.columns:
+            raise ValueError(f"no column {column!r} in the frame (columns: {list(ddf.columns)})")
+    empty = np.empty(0, dtype=np.float32)
+    _native.compute(empty, empty, 1, warmup)  # a bad warmup fails here, not later on the workers
+    meta = ddf._meta.assign(**{m.column: empty for m in modes})
+    return ddf.shuffle(symbol).map_partitions(
+        _symbols_of_partition, symbol, time, high, low, modes, warmup, meta=meta, align_dataframes=False
+    )
+
+
+def _symbol_runs(symbols):
+    """(start, stop) of each run of equal symbols in a sorted column."""
+    n = len(symbols)
+    if n == 0:
+        return []
+    starts = np.flatnonzero(symbols[1:] != symbols[:-1]) + 1
+    bounds = np.concatenate(([0], starts, [n]))
+    return list(zip(bounds[:-1], bounds[1:]))
+
+
+def _symbols_of_partition(part, symbol, time, high, low, modes, warmup):
+    part = part[part[symbol].notna()].sort_values([symbol, time], kind="stable")
+    a, b = price_pair(part[high], part[low])
+    runs = _symbol_runs(part[symbol].to_numpy())
+    columns = {}
+    for mode in modes:
+        out = np.empty(len(part), dtype=np.float32)
+        for start, stop in runs:  # slices: no copies
+            _native.compute(a[start:stop], b[start:stop], int(mode), warmup, out[start:stop])
+        columns[mode.column] = out
+    return part.assign(**columns)
