@@ -1,5 +1,7 @@
 """The batch API: one mode over whole arrays, Series or a DataFrame."""
 
+import numpy as np
+
 from . import _native
 from ._modes import parse_mode, parse_modes
 from ._prices import is_series, price_pair
@@ -7,6 +9,8 @@ from ._prices import is_series, price_pair
 
 def _common_index(high, low):
     """The pandas index of the result, or None for plain arrays."""
+    if type(high) is np.ndarray and type(low) is np.ndarray:
+        return None
     indexes = [x.index for x in (high, low) if is_series(x)]
     if len(indexes) == 2 and not indexes[0].equals(indexes[1]):
         raise ValueError("high and low are Series with different indexes; align them first")
@@ -33,7 +37,7 @@ def compute(high, low, mode, *, warmup="nan"):
     mode = parse_mode(mode)
     index = _common_index(high, low)
     a, b = price_pair(high, low)
-    values = _native.compute(a, b, int(mode), warmup)
+    values = _native.compute(a, b, mode, warmup)
     if index is None:
         return values
     import pandas as pd
@@ -56,5 +60,5 @@ def frame(df, high="high", low="low", modes=None, *, warmup="nan"):
         if column not in df.columns:
             raise ValueError(f"no column {column!r} in the frame (columns: {list(df.columns)})")
     a, b = price_pair(df[high], df[low])
-    columns = {m.column: _native.compute(a, b, int(m), warmup) for m in modes}
+    columns = {m.column: _native.compute(a, b, m, warmup) for m in modes}
     return pd.DataFrame(columns, index=df.index, copy=False)

@@ -24,13 +24,16 @@ class Mode(enum.IntEnum):
 
 
 _BY_NAME = {name: mode for mode in Mode for name in (mode.label, mode.column)}
+_BY_NUMBER = {int(mode): mode for mode in Mode}
 _EXPECTED = "1 to 4, zorvane.Mode or one of " + ", ".join(repr(m.label) for m in Mode)
 
 
 def parse_mode(mode):
     """Mode for a number 1-4, a name ("sine", "lead-sine", "lead_sine") or a Mode."""
-    if isinstance(mode, Mode):
-        return mode
+    if type(mode) is int or type(mode) is Mode:  # the common case, without the checks below
+        found = _BY_NUMBER.get(mode)
+        if found is not None:
+            return found
     if isinstance(mode, str):
         try:
             return _BY_NAME[mode.strip().lower()]
@@ -42,9 +45,9 @@ def parse_mode(mode):
         number = operator.index(mode)
     except TypeError:
         raise TypeError(f"mode must be {_EXPECTED}, not {type(mode).__name__}") from None
-    if not 1 <= number <= 4:
+    if number not in _BY_NUMBER:
         raise ValueError(f"unknown mode {number}; expected {_EXPECTED}")
-    return Mode(number)
+    return _BY_NUMBER[number]
 
 
 def parse_modes(modes):

@@ -43,7 +43,7 @@ def _from_objects(array, name):
 
 def as_prices(values, name):
     """values as a 1-D C-contiguous float32 array; raises TypeError or ValueError naming the problem."""
-    if type(values) is np.ndarray and values.dtype == _FLOAT32 and values.ndim == 1 and values.flags.c_contiguous:
+    if type(values) is np.ndarray and values.dtype is _FLOAT32 and values.ndim == 1 and values.flags.c_contiguous:
         return values
     if _is_pandas_array(values):
         if _pandas().api.types.is_extension_array_dtype(values.dtype):
