@@ -6,6 +6,7 @@
 
 #include "bar_loop.hpp"
 #include "cycle_measurement.hpp"
+#include "floating_point_guard.hpp"
 #include "phase_outputs.hpp"
 #include "price_following.hpp"
 #include "state_bytes.hpp"
@@ -43,6 +44,10 @@ struct Oscillator::State {
     Undo undo;
     detail::AngleTable angles;
 
+    // Out of line so that even the widening of the prices happens inside
+    // the caller's guard (with DAZ set, a subnormal float widens to zero).
+    [[gnu::noinline]] BarOutputs push(float priceA, float priceB);
+
     detail::StreamingSeries series() {
         auto at = [this](int i) { return detail::RingSeries{rings[i]}; };
         return {at(0), at(1), at(2), at(3), at(4), at(5), at(6), at(7), at(8)};
@@ -62,7 +67,6 @@ struct Oscillator::State {
         detail::forEachSeries(s, [&](detail::RingSeries& r) { r[progress.nextBar] = undo.slots[i++]; });
     }
 
-    BarOutputs advance(float priceA, float priceB);
     bool plausible() const;
 };
 
@@ -114,17 +118,19 @@ int Oscillator::period() const {
 
 BarOutputs Oscillator::push(float priceA, float priceB) {
     if (!state_) state_ = std::make_unique<State>();
+    const detail::FloatingPointGuard guard;
     state_->remember();
-    return state_->advance(priceA, priceB);
+    return state_->push(priceA, priceB);
 }
 
 BarOutputs Oscillator::revise(float priceA, float priceB) {
     if (bars() == 0) throw std::logic_error("zorvane::Oscillator::revise: no bar has been pushed");
+    const detail::FloatingPointGuard guard;
     state_->restore();
-    return state_->advance(priceA, priceB);
+    return state_->push(priceA, priceB);
 }
 
-BarOutputs Oscillator::State::advance(float priceA, float priceB) {
+BarOutputs Oscillator::State::push(float priceA, float priceB) {
     const Bar l = progress.nextBar++;
     const detail::StreamingSeries s = series();
     const double mean = detail::meanPrice(priceA, priceB);
@@ -181,6 +187,7 @@ void compute(const float* priceA, const float* priceB, std::size_t count, Mode m
     if (modeNumber < 1 || modeNumber > 4) throw std::invalid_argument("zorvane::compute: unknown mode");
     if (count == 0) return;
     if (!priceA || !priceB || !output) throw std::invalid_argument("zorvane::compute: null array");
+    const detail::FloatingPointGuard guard;
     if (!detail::runOscillator(priceA, priceB, modeNumber, static_cast<Bar>(count), output,
                                detail::heapAllocator()))
         throw std::bad_alloc();

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "cycle_measurement.hpp"
+#include "floating_point_guard.hpp"
 #include "phase_outputs.hpp"
 #include "price_following.hpp"
 #include "zorvane/oscillator.h"
@@ -183,6 +184,7 @@ bool runOscillator(const float* priceA, const float* priceB, std::int32_t mode, 
 
 extern "C" ZORVANE_EXPORT ZORVANE_ENTRY_ALIGN void ZORVANE_CALL ZorvaneOscillator(
     const float* priceA, const float* priceB, int32_t mode, int32_t count, float* output) {
+    const zorvane::detail::FloatingPointGuard guard;
     zorvane::detail::runOscillator(priceA, priceB, mode, count, output,
                                    zorvane::detail::heapAllocator());
 }
