@@ -21,7 +21,7 @@ import zorvane
 from zorvane import _native
 
 SIZES = [10, 100, 1000, 100_000, 1_000_000]
-REPEATS = 5
+REPEATS = 7
 
 
 def prices(count, offset):
@@ -30,51 +30,59 @@ def prices(count, offset):
     return ((100 + 5 * np.sin(i / 7.0) + i / 1000.0).astype(np.float32) + np.float32(offset)).astype(np.float32)
 
 
-def native_ns(binary):
-    """Median CPU ns per call of each C benchmark."""
+def native_ns(binary, name):
+    """CPU ns per call of one C benchmark, one short run."""
     out = subprocess.run(
-        [binary, "--benchmark_format=json", f"--benchmark_repetitions={REPEATS}", "--benchmark_min_time=0.2",
-         "--benchmark_report_aggregates_only=true"],
+        [binary, "--benchmark_format=json", f"--benchmark_filter=^{name}$", "--benchmark_min_time=0.1"],
         check=True, capture_output=True, text=True).stdout
-    return {run["run_name"]: run["cpu_time"] for run in json.loads(out)["benchmarks"]
-            if run.get("aggregate_name") == "median" and run["time_unit"] == "ns"}
+    (run,) = json.loads(out)["benchmarks"]
+    return run["cpu_time"]
 
 
-def cpu_ns(call, seconds=0.2):
-    """Median CPU ns per call over REPEATS runs of about `seconds` each."""
+def cpu_ns(call, seconds=0.1):
+    """CPU ns per call over about `seconds`."""
     n, started = 0, time.process_time()
-    while time.process_time() - started < 0.02:
+    while time.process_time() - started < 0.01:
         call()
         n += 1
-    loops = max(1, int(n * seconds / 0.02))
-    samples = []
+    loops = max(1, int(n * seconds / 0.01))
+    started = time.process_time_ns()
+    for _ in range(loops):
+        call()
+    return (time.process_time_ns() - started) / loops
+
+
+def interleaved(measures):
+    """Median of REPEATS rounds of every measure in turn: the machine's load
+    then weighs on all of them alike."""
+    samples = {name: [] for name in measures}
     for _ in range(REPEATS):
-        started = time.process_time_ns()
-        for _ in range(loops):
-            call()
-        samples.append((time.process_time_ns() - started) / loops)
-    return statistics.median(samples)
+        for name, measure in measures.items():
+            samples[name].append(measure())
+    return {name: statistics.median(values) for name, values in samples.items()}
 
 
 def fmt(ns):
-    return f"{ns / 1000:,.2f} µs" if ns < 1e6 else f"{ns / 1e6:,.2f} ms"
+    return f"{ns / 1000:,.2f} µs" if abs(ns) < 1e6 else f"{ns / 1e6:,.2f} ms"
 
 
 def main(binary):
-    c = native_ns(binary)
     print("| bars | C call | `compute`, float32 | overhead | `_native.compute` alone | float64 input | pandas Series |")
     print("|---:|---:|---:|---:|---:|---:|---:|")
     for n in SIZES:
         high, low = prices(n, 0.5), prices(n, -0.5)
         high64, low64 = high.astype(np.float64), low.astype(np.float64)
         series_high, series_low = pd.Series(high64), pd.Series(low64)
-        base = c[f"moduleCall/bars:{n}"]
-        api = cpu_ns(lambda: zorvane.compute(high, low, 1, warmup="marker"))
-        binding = cpu_ns(lambda: _native.compute(high, low, 1, "marker"))
-        converted = cpu_ns(lambda: zorvane.compute(high64, low64, 1))
-        series = cpu_ns(lambda: zorvane.compute(series_high, series_low, 1))
-        print(f"| {n:,} | {fmt(base)} | {fmt(api)} | +{fmt(api - base)} ({api / base - 1:+.0%}) | {fmt(binding)} "
-              f"| {fmt(converted)} | {fmt(series)} |")
+        t = interleaved({
+            "c": lambda: native_ns(binary, f"moduleCall/bars:{n}"),
+            "api": lambda: cpu_ns(lambda: zorvane.compute(high, low, 1, warmup="marker")),
+            "binding": lambda: cpu_ns(lambda: _native.compute(high, low, 1, "marker")),
+            "float64": lambda: cpu_ns(lambda: zorvane.compute(high64, low64, 1)),
+            "series": lambda: cpu_ns(lambda: zorvane.compute(series_high, series_low, 1)),
+        })
+        base, api = t["c"], t["api"]
+        print(f"| {n:,} | {fmt(base)} | {fmt(api)} | {fmt(api - base)} ({api / base - 1:+.0%}) | {fmt(t['binding'])} "
+              f"| {fmt(t['float64'])} | {fmt(t['series'])} |")
 
     high, low = prices(4096, 0.5).tolist(), prices(4096, -0.5).tolist()
     oscillator = zorvane.Oscillator()
@@ -84,10 +92,9 @@ def main(binary):
         i = next(bar) & 4095
         oscillator.push(high[i], low[i])
 
-    python_push = cpu_ns(push)
-    native_push = c["streamingPush"]
-    print(f"\nOscillator.push: C++ {native_push:.0f} ns, from Python {python_push:.0f} ns per bar "
-          f"(+{python_push - native_push:.0f} ns)")
+    t = interleaved({"c": lambda: native_ns(binary, "streamingPush"), "python": lambda: cpu_ns(push)})
+    print(f"\nOscillator.push: C++ {t['c']:.0f} ns, from Python {t['python']:.0f} ns per bar "
+          f"(+{t['python'] - t['c']:.0f} ns)")
 
 
 if __name__ == "__main__":
