@@ -110,12 +110,18 @@ TEST(SavedState, DamagedOrForeignBytesAreRefused) {
     expectRefused(reframed(good, 2, [](std::vector<std::uint64_t>&) {}), "format version 2");
     expectRefused(reframed(good, 1, [](std::vector<std::uint64_t>& w) { w.pop_back(); }), "payload of");
     // Valid framing around values no object can reach: a period of 1e9 (word
-    // 0 is the bar count, then 64 words per series, period the eighth), a
-    // negative bar count.
+    // 0 is the bar count, then 64 words per series, period the eighth, then
+    // the undo record), a negative bar count, one push cannot follow.
     using Words = std::vector<std::uint64_t>;
     expectRefused(reframed(good, 1, [](Words& w) { w[1 + 7 * 64 + 5] = zorvane::detail::toWord(1e9); }),
                   "impossible values");
     expectRefused(reframed(good, 1, [](Words& w) { w[0] = zorvane::detail::toWord(std::int64_t{-1}); }),
+                  "impossible values");
+    expectRefused(reframed(good, 1,
+                           [](Words& w) {
+                               w[0] = zorvane::detail::toWord(std::numeric_limits<std::int64_t>::max());
+                               w[1 + 9 * 64] = w[0] - 1;  // the undo record's bar count, one less
+                           }),
                   "impossible values");
 }
 

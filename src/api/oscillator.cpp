@@ -153,7 +153,8 @@ BarOutputs Oscillator::State::push(float priceA, float priceB) {
 // lead them astray.
 bool Oscillator::State::plausible() const {
     const Bar next = progress.nextBar;
-    if (next < 0 || undo.progress.nextBar != (next > 0 ? next - 1 : 0)) return false;
+    constexpr Bar kMostBars = Bar{1} << 62;  // far beyond any history, and push cannot overflow
+    if (next < 0 || next > kMostBars || undo.progress.nextBar != (next > 0 ? next - 1 : 0)) return false;
     auto periodsFit = [](double raw, double period) {
         return isWholeIn(raw, 0, detail::kSearchLimit) && isWholeIn(period, 0, detail::kMaxPeriod);
     };
