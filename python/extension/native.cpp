@@ -38,9 +38,12 @@ py::array_t<float> compute(const Prices& high, const Prices& low, int mode, cons
     const Warmup warm = parseWarmup(warmup);
     if (high.ndim() != 1 || low.ndim() != 1) throw py::value_error("prices must be 1-D");
     const auto count = static_cast<std::size_t>(high.shape(0));
-    if (static_cast<std::size_t>(low.shape(0)) != count) throw py::value_error("high and low differ in length");
-    if (!out.is_none() && !Prices::check_(out)) throw py::type_error("out must be a C-contiguous float32 array");
-    Prices result = out.is_none() ? Prices(static_cast<py::ssize_t>(count)) : py::reinterpret_borrow<Prices>(out);
+    if (static_cast<std::size_t>(low.shape(0)) != count)
+        throw py::value_error("high and low differ in length");
+    if (!out.is_none() && !Prices::check_(out))
+        throw py::type_error("out must be a C-contiguous float32 array");
+    Prices result =
+        out.is_none() ? Prices(static_cast<py::ssize_t>(count)) : py::reinterpret_borrow<Prices>(out);
     if (result.ndim() != 1 || static_cast<std::size_t>(result.shape(0)) != count)
         throw py::value_error("out must be 1-D and as long as the prices");
     float* output = result.mutable_data();
@@ -62,7 +65,8 @@ public:
 
     py::object push(float high, float low) { return bar(oscillator_.push(high, low)); }
     py::object revise(float high, float low) {
-        if (oscillator_.bars() == 0) throw std::runtime_error("revise: no bar pushed since creation or reset");
+        if (oscillator_.bars() == 0)
+            throw std::runtime_error("revise: no bar pushed since creation or reset");
         return bar(oscillator_.revise(high, low));
     }
     void reset() { oscillator_.reset(); }
@@ -105,8 +109,9 @@ private:
 
 // The named tuple push and revise return, zorvane.Bar.
 py::object makeBarType() {
-    py::object type = py::module_::import("collections").attr("namedtuple")(
-        "Bar", py::make_tuple("cycle_average", "smoothed_price", "sine", "lead_sine"));
+    py::object type = py::module_::import("collections")
+                          .attr("namedtuple")(
+                              "Bar", py::make_tuple("cycle_average", "smoothed_price", "sine", "lead_sine"));
     type.attr("__module__") = "zorvane";
     type.attr("__doc__") = "One bar's value in every mode.";
     return type;
@@ -127,7 +132,8 @@ PYBIND11_MODULE(_native, m) {
     const py::object barType = makeBarType();
     m.attr("Bar") = barType;
 
-    py::class_<Streaming> oscillator(m, "Oscillator", R"(Streams bars: all four modes of each bar as it arrives.
+    py::class_<Streaming> oscillator(m, "Oscillator",
+                                     R"(Streams bars: all four modes of each bar as it arrives.
 
 Oscillator(warmup="nan"): the first six bars give NaN, or with
 warmup="marker" the no-value marker's float.)");
@@ -146,11 +152,12 @@ warmup="marker" the no-value marker's float.)");
                                "Smoothed cycle period at the last bar, 0 until a cycle is found.")
         .def_property_readonly("warmup", &Streaming::warmup)
         .def("__copy__", [](const Streaming& s) { return Streaming(s); })
-        .def("__deepcopy__", [](const Streaming& s, py::dict) { return Streaming(s); }, py::arg("memo"))
+        .def(
+            "__deepcopy__", [](const Streaming& s, py::dict) { return Streaming(s); }, py::arg("memo"))
         .def(py::pickle([](const Streaming& s) { return s.pickled(); },
                         [barType](const py::tuple& saved) { return Streaming::unpickled(saved, barType); }))
         .def("__repr__", [](const Streaming& s) {
-            return "zorvane.Oscillator(bars=" + std::to_string(s.bars()) + ", period=" + std::to_string(s.period()) +
-                   ", warmup=\"" + s.warmup() + "\")";
+            return "zorvane.Oscillator(bars=" + std::to_string(s.bars()) +
+                   ", period=" + std::to_string(s.period()) + ", warmup=\"" + s.warmup() + "\")";
         });
 }

@@ -54,7 +54,8 @@ def _shape(kind, n, rng):
     if kind == "cycle":
         return 100 + 5 * np.sin(2 * np.pi * t / period + rng.uniform(-np.pi, np.pi))
     if kind == "mixed":
-        return 100 + 3 * np.sin(2 * np.pi * t / period) + 2 * np.sin(2 * np.pi * t / (0.37 * period + 4)) + 0.3 * rng.uniform(-1, 1, n)
+        second = 2 * np.sin(2 * np.pi * t / (0.37 * period + 4))
+        return 100 + 3 * np.sin(2 * np.pi * t / period) + second + 0.3 * rng.uniform(-1, 1, n)
     if kind == "drifting":
         return 100 + 5 * np.sin(2 * np.pi * t / (20 + 15 * np.sin(t / 90)))
     if kind == "steps":

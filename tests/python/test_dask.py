@@ -29,7 +29,8 @@ def universe(symbols, seed):
         n = int(rng.choice([0, 3, 7, rng.integers(20, 700)]))
         high = 100 + np.cumsum(rng.uniform(-1, 1, n))
         times = np.sort(rng.choice(10 * n + 1, n, replace=False))  # gaps, not 0..n-1
-        frames.append(pd.DataFrame({"ticker": f"S{k:03d}", "when": times, "hi": high, "lo": high - rng.uniform(0, 1, n)}))
+        low = high - rng.uniform(0, 1, n)
+        frames.append(pd.DataFrame({"ticker": f"S{k:03d}", "when": times, "hi": high, "lo": low}))
     bars = pd.concat(frames, ignore_index=True)
     return bars.iloc[rng.permutation(len(bars))]
 
