@@ -22,7 +22,8 @@ def by_symbol(ddf, symbol="symbol", time="time", high="high", low="low", modes=N
     """ddf with one float32 column per mode added, each symbol's bars in time order.
 
     ddf: a dask DataFrame of many symbols' bars, rows in any order and
-        any partitioning. Rows are moved so that each symbol lies in one
+        any partitioning; `symbol` or `time` may name its index instead
+        of a column. Rows are moved so that each symbol lies in one
         partition (a shuffle on `symbol`); a partition comes out with each
         symbol's rows together, in time order. Bars of one symbol with
         equal times keep no defined order. Rows with a missing symbol are
@@ -37,7 +38,7 @@ def by_symbol(ddf, symbol="symbol", time="time", high="high", low="low", modes=N
         raise TypeError(f"ddf must be a dask DataFrame, not {type(ddf).__name__}")
     modes = parse_modes(modes)
     for column in (symbol, time, high, low):
-        if column not in ddf.columns:
+        if column not in ddf.columns and not (column in (symbol, time) and column == ddf.index.name):
             raise ValueError(f"no column {column!r} in the frame (columns: {list(ddf.columns)})")
     empty = np.empty(0, dtype=np.float32)
     _native.compute(empty, empty, 1, warmup)  # a bad warmup fails here, not later on the workers
@@ -47,14 +48,22 @@ def by_symbol(ddf, symbol="symbol", time="time", high="high", low="low", modes=N
     )
 
 
+def _column_or_index(part, name):
+    if name in part.columns:
+        return part[name].to_numpy()
+    return part.index.get_level_values(name).to_numpy()
+
+
 def _symbols_of_partition(part, symbol, time, high, low, modes, warmup):
     import pandas as pd
 
-    part = part[part[symbol].notna()]
+    known = pd.notna(_column_or_index(part, symbol))
+    if not known.all():
+        part = part[known]
     # Symbols as integer codes: sorting and finding each symbol's run of
     # rows is then far cheaper than on the symbols themselves.
-    codes, _ = pd.factorize(part[symbol])
-    order = np.lexsort((part[time].to_numpy(), codes))  # stable: equal times keep their row order
+    codes, _ = pd.factorize(_column_or_index(part, symbol))
+    order = np.lexsort((_column_or_index(part, time), codes))  # stable: equal times keep their row order
     part, codes = part.take(order), codes[order]
     bounds = np.concatenate(([0], np.flatnonzero(np.diff(codes)) + 1, [len(codes)]))
     a, b = price_pair(part[high], part[low])

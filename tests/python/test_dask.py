@@ -60,6 +60,13 @@ def test_by_symbol_options_and_errors(client):
     assert len(computed) == len(bars) - 1
     first = computed.sort_values(["ticker", "when"]).groupby("ticker").head(6)
     assert (first["sine"].to_numpy().view(np.uint32) == zorvane.NO_VALUE_BITS).all()
+    # The symbol may be the index.
+    def sines(frame):
+        return frame.compute().sort_values(["ticker", "when"])["sine"].to_numpy()
+
+    indexed = ddf.dropna(subset=["ticker"]).set_index("ticker")
+    assert same_bits(sines(zorvane.dask.by_symbol(indexed, "ticker", "when", "hi", "lo")),
+                     sines(zorvane.dask.by_symbol(ddf, "ticker", "when", "hi", "lo")))
     with pytest.raises(ValueError, match="no column 'symbol'"):
         zorvane.dask.by_symbol(ddf)
     with pytest.raises(ValueError, match="warmup"):
