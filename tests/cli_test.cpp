@@ -209,17 +209,24 @@ TEST_F(Cli, NoArgumentsRunsTheSampleAndDrawsWellFormedSvg) {
     const Outcome r = run("");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("Measured cycle period:"), std::string::npos);
-    EXPECT_NE(r.out.find("Wrote zorvane-sample.csv, zorvane-sample.svg"), std::string::npos);
+    EXPECT_NE(r.out.find("Wrote zorvane-sample.csv, zorvane-sample.svg, zorvane-sample.html"), std::string::npos);
     const std::string check = "python3 -c \"import sys, xml.dom.minidom as m; m.parse(sys.argv[1])\" '" +
                               path("zorvane-sample.svg") + "'";
     EXPECT_EQ(std::system(check.c_str()), 0);
-    EXPECT_NE(read(path("zorvane-sample.svg")).find("<svg"), std::string::npos);
+    EXPECT_NE(read(path("zorvane-sample.svg")).find("(last 300 of 2,000 bars)</text>"), std::string::npos);
+    // The page itself is checked in a browser (tests/browser/).
+    EXPECT_NE(read(path("zorvane-sample.html")).find("<html"), std::string::npos);
+
+    const std::string sample = read(path("zorvane-sample.csv"));
+    write("bars.csv", sample);
+    ASSERT_EQ(run("bars.csv -o out.csv --svg all.svg --svg-bars 0").exitCode, 0);
+    EXPECT_NE(read(path("all.svg")).find("Zorvane Oscillator - bars.csv (2,000 bars)</text>"), std::string::npos);
 }
 
 TEST_F(Cli, HelpAndVersion) {
     const Outcome help = run("--help");
     EXPECT_EQ(help.exitCode, 0);
-    for (const char* option : {"--output", "--svg", "--price-a", "--price-b", "--price", "--time", "--modes",
+    for (const char* option : {"--output", "--svg", "--svg-bars", "--html", "--price-a", "--price-b", "--price", "--time", "--modes",
                                "--module", "--version", "Example"})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     EXPECT_NE(run("--version").out.find("zorvane 1."), std::string::npos);

@@ -25,23 +25,53 @@ void expectSameBar(const zorvane::BarOutputs& a, const zorvane::BarOutputs& b, c
     ASSERT_EQ(bitsOf(a.leadSine), bitsOf(b.leadSine)) << where;
 }
 
+// A 12-bar cycle: its phase changes often add up to 360 give or take
+// rounding, and a push then also makes earlier bars' phase values exact.
+testing_support::PriceSeries nearFullTurns() {
+    testing_support::PriceSeries s{"near-full-turns", {}, {}};
+    for (int l = 0; l < 3000; ++l) {
+        const double price = 100 + 5 * std::sin(2 * M_PI * l / 12 + 0.3);
+        s.priceA.push_back(static_cast<float>(price + 0.5));
+        s.priceB.push_back(static_cast<float>(price - 0.5));
+    }
+    return s;
+}
+
 TEST(Revise, EqualsPushingTheFinalPricesFirst) {
-    // Every bar is first pushed with other prices (NaN among them) and then
-    // revised up to three times, the last time to the real prices.
+    // Every bar is first pushed with other prices (NaN among them, and
+    // prices a hair off the real ones) and then revised up to three times,
+    // the last time to the real prices.
     const float nan = std::numeric_limits<float>::quiet_NaN();
     for (int variant = 0; variant < testing_support::seriesVariantCount(); variant += 3) {
         const auto s = generateSeries(variant);
         zorvane::Oscillator direct, revised;
         for (std::size_t i = 0; i < s.priceA.size(); ++i) {
-            const auto expected = direct.push(s.priceA[i], s.priceB[i]);
-            revised.push(i % 7 == 3 ? nan : s.priceA[i] * 1.01f, s.priceB[i] + 3.0f);
-            for (std::size_t extra = i % 3; extra > 0; --extra) revised.revise(s.priceB[i], -s.priceA[i]);
-            const auto got = revised.revise(s.priceA[i], s.priceB[i]);
+            const float a = s.priceA[i], b = s.priceB[i];
+            const auto expected = direct.push(a, b);
+            revised.push(i % 7 == 3 ? nan : a * 1.01f, b + 3.0f);
+            for (std::size_t extra = i % 4; extra > 0; --extra)
+                revised.revise(extra == 1 ? std::nextafter(a, 0.0f) : b, extra == 1 ? b : -a);
+            const auto got = revised.revise(a, b);
             expectSameBar(got, expected, s.name + " bar " + std::to_string(i));
             ASSERT_EQ(revised.period(), direct.period());
-            ASSERT_EQ(revised.bars(), direct.bars());
+            ASSERT_EQ(revised.toBytes(), direct.toBytes()) << s.name << " bar " << i;  // nothing else differs
         }
-        ASSERT_EQ(revised.toBytes(), direct.toBytes()) << s.name;  // nothing else differs either
+    }
+}
+
+TEST(Revise, UndoesEverythingThePushChanged) {
+    // From the same state, pushing the real prices and revising them to
+    // others must leave what pushing the others leaves, to the last word.
+    const auto s = nearFullTurns();
+    zorvane::Oscillator history;
+    for (std::size_t i = 0; i < s.priceA.size(); ++i) {
+        const float a = s.priceA[i], b = s.priceB[i];
+        zorvane::Oscillator revised = history, reference = history;
+        revised.push(a, b);
+        expectSameBar(revised.revise(a + 1.0f, b + 1.0f), reference.push(a + 1.0f, b + 1.0f),
+                      "bar " + std::to_string(i));
+        ASSERT_EQ(revised.toBytes(), reference.toBytes()) << "bar " << i;
+        history.push(a, b);
     }
 }
 
@@ -109,20 +139,25 @@ TEST(SavedState, DamagedOrForeignBytesAreRefused) {
     }
     expectRefused(reframed(good, 2, [](std::vector<std::uint64_t>&) {}), "format version 2");
     expectRefused(reframed(good, 1, [](std::vector<std::uint64_t>& w) { w.pop_back(); }), "payload of");
-    // Valid framing around values no object can reach: a period of 1e9 (word
-    // 0 is the bar count, then 64 words per series, period the eighth, then
-    // the undo record), a negative bar count, one push cannot follow.
+    // Valid framing around values no object can reach: a period of 1e9, an
+    // unknown certainty bit, a negative bar count, one push cannot follow,
+    // a copy before the last push that does not precede it. The words: the
+    // object now (its bar count, 64 per series with period the eighth, 64
+    // of certainty), then the same before the last push.
     using Words = std::vector<std::uint64_t>;
+    constexpr std::size_t kBefore = 1 + 10 * 64;
     expectRefused(reframed(good, 1, [](Words& w) { w[1 + 7 * 64 + 5] = zorvane::detail::toWord(1e9); }),
                   "impossible values");
+    expectRefused(reframed(good, 1, [](Words& w) { w[1 + 9 * 64 + 3] |= 8; }), "impossible values");
     expectRefused(reframed(good, 1, [](Words& w) { w[0] = zorvane::detail::toWord(std::int64_t{-1}); }),
                   "impossible values");
     expectRefused(reframed(good, 1,
                            [](Words& w) {
                                w[0] = zorvane::detail::toWord(std::numeric_limits<std::int64_t>::max());
-                               w[1 + 9 * 64] = w[0] - 1;  // the undo record's bar count, one less
+                               w[kBefore] = w[0] - 1;
                            }),
                   "impossible values");
+    expectRefused(reframed(good, 1, [](Words& w) { w[kBefore] += 1; }), "impossible values");
 }
 
 }  // namespace

@@ -23,48 +23,35 @@ bool isNoValue(float value) {
     return bits == detail::kNoValueBits;
 }
 
-// What a streaming object holds. push changes `progress` and, in each ring,
-// only the slot of the bar it computes; `undo` keeps those as they were, so
-// revise can put them back. A member push changes outside the rings belongs
-// in Progress; pure caches (rebuilt on demand) sit beside `angles` and are
-// neither restored nor saved. Every other member is listed in forEachField.
+// What a streaming object holds. `now` is everything push reads and may
+// change: the nine series and the certainty of the phase values as rings of
+// the last kRingBars bars, and the bar count. push may change more than the
+// bar it computes (it can make earlier bars' phase values exact), so revise
+// puts back a whole copy, `beforeLastPush`. A member push changes belongs
+// in History (and in forEachField); pure caches (rebuilt on demand, like the
+// angle table in `context`) stay outside and are neither restored nor
+// saved. One bar at a time gains nothing from wider vectors: the baseline
+// kernels serve every machine.
 struct Oscillator::State {
     static constexpr int kSeries = 9;
-    struct Progress {
+    struct History {
         Bar nextBar = 0;
+        double rings[kSeries][detail::kRingBars] = {};
+        detail::Certainty certainty[detail::kRingBars] = {};
     };
-    static_assert(sizeof(Progress) == sizeof(Bar), "list every Progress member in forEachField");
-    struct Undo {
-        Progress progress;
-        double slots[kSeries] = {};  // each series at progress.nextBar
-    };
+    static_assert(sizeof(History) == sizeof(Bar) + sizeof(History::rings) + sizeof(History::certainty),
+                  "list every History member in forEachField");
 
-    Progress progress;
-    double rings[kSeries][detail::kRingBars] = {};
-    Undo undo;
-    detail::AngleTable angles;
+    History now, beforeLastPush;
+    detail::StageContext context{detail::sse2Kernels()};
 
     // Out of line so that even the widening of the prices happens inside
     // the caller's guard (with DAZ set, a subnormal float widens to zero).
     [[gnu::noinline]] BarOutputs push(float priceA, float priceB);
 
     detail::StreamingSeries series() {
-        auto at = [this](int i) { return detail::RingSeries{rings[i]}; };
-        return {at(0), at(1), at(2), at(3), at(4), at(5), at(6), at(7), at(8)};
-    }
-
-    void remember() {
-        undo.progress = progress;
-        detail::StreamingSeries s = series();
-        int i = 0;
-        detail::forEachSeries(s, [&](detail::RingSeries& r) { undo.slots[i++] = r[progress.nextBar]; });
-    }
-
-    void restore() {
-        progress = undo.progress;
-        detail::StreamingSeries s = series();
-        int i = 0;
-        detail::forEachSeries(s, [&](detail::RingSeries& r) { r[progress.nextBar] = undo.slots[i++]; });
+        auto at = [this](int i) { return detail::RingSeries{now.rings[i]}; };
+        return {at(0), at(1), at(2), at(3), at(4), at(5), at(6), at(7), at(8), {now.certainty}};
     }
 
     bool plausible() const;
@@ -76,21 +63,43 @@ namespace {
 constexpr std::uint32_t kStateVersion = 1;
 constexpr int kRawPeriodSeries = 6, kPeriodSeries = 7;  // their rings, in the order of series()
 
-// Every saved member, in the saved order. `field` gets a Bar or a double.
-template <class AnyState, class Field>
-void forEachField(AnyState& state, Field field) {
-    field(state.progress.nextBar);
-    for (auto& ring : state.rings)
+// Every member of a History, in the saved order. `field` gets a 64-bit
+// integer or a double.
+template <class AnyHistory, class Field>
+void forEachField(AnyHistory& history, Field field) {
+    field(history.nextBar);
+    for (auto& ring : history.rings)
         for (auto& value : ring) field(value);
-    field(state.undo.progress.nextBar);
-    for (auto& value : state.undo.slots) field(value);
+    for (auto& value : history.certainty) field(value);
 }
 
 bool isWholeIn(double value, double low, double high) {
     return value >= low && value <= high && value == static_cast<double>(static_cast<int>(value));
 }
 
+// Values the stages rely on (periods index tables and are converted to
+// integers, certainty bits choose paths), checked so that crafted bytes
+// with a valid checksum cannot lead them astray.
+template <class AnyHistory>
+bool plausibleHistory(const AnyHistory& h) {
+    constexpr Bar kMostBars = Bar{1} << 62;  // far beyond any history, and push cannot overflow
+    constexpr detail::Certainty kKnownBits =
+        detail::kExactPhase | detail::kExactChange | detail::kWrapInDoubt;
+    if (h.nextBar < 0 || h.nextBar > kMostBars) return false;
+    for (Bar i = 0; i < detail::kRingBars; ++i)
+        if (!isWholeIn(h.rings[kRawPeriodSeries][i], 0, detail::kSearchLimit) ||
+            !isWholeIn(h.rings[kPeriodSeries][i], 0, detail::kMaxPeriod) ||
+            (h.certainty[i] & ~kKnownBits) != 0)
+            return false;
+    return true;
+}
+
 }  // namespace
+
+bool Oscillator::State::plausible() const {
+    const Bar before = now.nextBar > 0 ? now.nextBar - 1 : 0;
+    return plausibleHistory(now) && plausibleHistory(beforeLastPush) && beforeLastPush.nextBar == before;
+}
 
 Oscillator::Oscillator() : state_(std::make_unique<State>()) {}
 Oscillator::~Oscillator() = default;
@@ -109,29 +118,29 @@ Oscillator& Oscillator::operator=(Oscillator&&) noexcept = default;
 
 void Oscillator::reset() { state_ = std::make_unique<State>(); }
 
-std::int64_t Oscillator::bars() const { return state_ ? state_->progress.nextBar : 0; }
+std::int64_t Oscillator::bars() const { return state_ ? state_->now.nextBar : 0; }
 
 int Oscillator::period() const {
-    if (!state_ || state_->progress.nextBar == 0) return 0;
-    return static_cast<int>(state_->series().period[state_->progress.nextBar - 1]);
+    if (!state_ || state_->now.nextBar == 0) return 0;
+    return static_cast<int>(state_->series().period[state_->now.nextBar - 1]);
 }
 
 BarOutputs Oscillator::push(float priceA, float priceB) {
     if (!state_) state_ = std::make_unique<State>();
     const detail::FloatingPointGuard guard;
-    state_->remember();
+    state_->beforeLastPush = state_->now;
     return state_->push(priceA, priceB);
 }
 
 BarOutputs Oscillator::revise(float priceA, float priceB) {
     if (bars() == 0) throw std::logic_error("zorvane::Oscillator::revise: no bar has been pushed");
     const detail::FloatingPointGuard guard;
-    state_->restore();
+    state_->now = state_->beforeLastPush;
     return state_->push(priceA, priceB);
 }
 
 BarOutputs Oscillator::State::push(float priceA, float priceB) {
-    const Bar l = progress.nextBar++;
+    const Bar l = now.nextBar++;
     const detail::StreamingSeries s = series();
     const double mean = detail::meanPrice(priceA, priceB);
     if (l < detail::kWarmupBars) {
@@ -140,33 +149,20 @@ BarOutputs Oscillator::State::push(float priceA, float priceB) {
         return {marker, marker, marker, marker};
     }
     s.mid[l] = mean;
-    detail::measureCycles(s, l, l + 1);
+    detail::measureCycles(s, l, l + 1, context);
     BarOutputs out;
     detail::averageOverCycles(s, l, l + 1, &out.cycleAverage);
     detail::smoothPrices(s, l, l + 1, &out.smoothedPrice);
-    detail::phaseOutputs(s, angles, l, l + 1, &out.sine, &out.leadSine);
+    detail::phaseOutputs(s, context, l, l + 1, &out.sine, &out.leadSine);
     return out;
-}
-
-// Values the stages rely on (periods index tables and are converted to
-// integers), checked so that crafted bytes with a valid checksum cannot
-// lead them astray.
-bool Oscillator::State::plausible() const {
-    const Bar next = progress.nextBar;
-    constexpr Bar kMostBars = Bar{1} << 62;  // far beyond any history, and push cannot overflow
-    if (next < 0 || next > kMostBars || undo.progress.nextBar != (next > 0 ? next - 1 : 0)) return false;
-    auto periodsFit = [](double raw, double period) {
-        return isWholeIn(raw, 0, detail::kSearchLimit) && isWholeIn(period, 0, detail::kMaxPeriod);
-    };
-    for (Bar i = 0; i < detail::kRingBars; ++i)
-        if (!periodsFit(rings[kRawPeriodSeries][i], rings[kPeriodSeries][i])) return false;
-    return periodsFit(undo.slots[kRawPeriodSeries], undo.slots[kPeriodSeries]);
 }
 
 std::vector<unsigned char> Oscillator::toBytes() const {
     if (!state_) return Oscillator().toBytes();
     std::vector<std::uint64_t> words;
-    forEachField(*state_, [&words](const auto& value) { words.push_back(detail::toWord(value)); });
+    auto save = [&words](const auto& value) { words.push_back(detail::toWord(value)); };
+    forEachField(state_->now, save);
+    forEachField(state_->beforeLastPush, save);
     return detail::encodeState(kStateVersion, words);
 }
 
@@ -174,10 +170,12 @@ Oscillator Oscillator::fromBytes(const unsigned char* bytes, std::size_t size) {
     Oscillator restored;
     State& state = *restored.state_;
     std::size_t count = 0;
-    forEachField(state, [&count](const auto&) { ++count; });
-    const std::vector<std::uint64_t> words = detail::decodeState(bytes, size, kStateVersion, count);
+    forEachField(state.now, [&count](const auto&) { ++count; });
+    const std::vector<std::uint64_t> words = detail::decodeState(bytes, size, kStateVersion, 2 * count);
     std::size_t next = 0;
-    forEachField(state, [&](auto& value) { detail::fromWord(words[next++], value); });
+    auto load = [&](auto& value) { detail::fromWord(words[next++], value); };
+    forEachField(state.now, load);
+    forEachField(state.beforeLastPush, load);
     if (!state.plausible())
         throw StateError("zorvane::Oscillator::fromBytes: impossible values in the state");
     return restored;

@@ -16,6 +16,7 @@
 #include "atomic_file.hpp"
 #include "csv_reader.hpp"
 #include "csv_writer.hpp"
+#include "html_report.hpp"
 #include "module_loader.hpp"
 #include "svg_chart.hpp"
 #include "zorvane/oscillator.hpp"
@@ -31,6 +32,8 @@ struct Settings {
     std::string input;
     std::string output;
     std::string svg;
+    std::size_t svgBars = cli::kReadableBars;
+    std::string html;
     std::string modulePath;
     std::vector<std::string> modes = {"cycle-average", "smoothed-price", "sine", "lead-sine"};
     cli::ColumnChoice columns;
@@ -132,18 +135,19 @@ int run(const Settings& settings) {
     }
     if (showProgress) progress.say("writing");
     Output csv(settings.output);
-    std::optional<Output> svg;
+    std::optional<Output> svg, html;
     if (!settings.svg.empty()) svg.emplace(settings.svg);
+    if (!settings.html.empty()) html.emplace(settings.html);
     if (!cli::writeIndicatorCsv(csv.stream(), bars, outputs, modes))
         throw std::runtime_error("cannot write " + settings.output);
-    if (svg) {
-        const std::string source = settings.input == "-" ? "standard input" : settings.input;
-        const std::string title = "Zorvane Oscillator - " + source.substr(source.rfind('/') + 1) + " (" +
-                                  std::to_string(bars.size()) + " bars)";
-        if (!cli::writeChartSvg(svg->stream(), title, bars, outputs))
-            throw std::runtime_error("cannot write " + settings.svg);
-        svg->commit();
-    }
+    const std::string source = settings.input == "-" ? "standard input" : settings.input;
+    const std::string title = "Zorvane Oscillator - " + source.substr(source.rfind('/') + 1);
+    if (svg && !cli::writeChartSvg(svg->stream(), title, bars, outputs, settings.svgBars))
+        throw std::runtime_error("cannot write " + settings.svg);
+    if (html && !cli::writeHtmlReport(html->stream(), title, bars, outputs))
+        throw std::runtime_error("cannot write " + settings.html);
+    if (svg) svg->commit();
+    if (html) html->commit();
     csv.commit();
 
     // The summary goes where it cannot mix with CSV on standard output.
@@ -152,7 +156,8 @@ int run(const Settings& settings) {
                  settings.input == "-" ? "standard input" : settings.input.c_str());
     std::fprintf(summary, "Measured cycle period: %s\n", periodRange(bars).c_str());
     std::string written = settings.output == "-" ? "" : settings.output;
-    if (!settings.svg.empty()) written += (written.empty() ? "" : ", ") + settings.svg;
+    for (const std::string* chart : {&settings.svg, &settings.html})
+        if (!chart->empty()) written += (written.empty() ? "" : ", ") + *chart;
     if (!written.empty()) std::fprintf(summary, "Wrote %s\n", written.c_str());
     return 0;
 }
@@ -161,15 +166,20 @@ int run(const Settings& settings) {
 
 int main(int argc, char** argv) {
     CLI::App app{"Runs the Zorvane Oscillator module over price bars from a CSV file and writes the\n"
-                 "indicator as CSV (and as an SVG chart with --svg). With no arguments it runs on the\n"
-                 "bundled sample bars and writes zorvane-sample.csv and zorvane-sample.svg here.\n\n"
+                 "indicator as CSV (and as an SVG chart with --svg, an interactive HTML report with\n"
+                 "--html). With no arguments it runs on the bundled sample bars and writes\n"
+                 "zorvane-sample.csv, zorvane-sample.svg and zorvane-sample.html here.\n\n"
                  "Example:\n"
                  "  zorvane bars.csv -o indicator.csv --svg chart.svg --price-a High --price-b Low\n"
+                 "  zorvane bars.csv -o indicator.csv --html report.html\n"
                  "  zorvane - --price close --modes sine,lead-sine < bars.csv\n",
                  "zorvane"};
     Settings settings;
     app.add_option("input", settings.input, "CSV file with a header row, or - for standard input");
     app.add_option("-o,--output", settings.output, "CSV to write (default: standard output)");
+    app.add_option("--html", settings.html, "also write an interactive chart into this HTML file");
+    app.add_option("--svg-bars", settings.svgBars, "bars the SVG chart shows, counted back from the last; 0: all")
+        ->capture_default_str();
     app.add_option("--svg", settings.svg, "also draw a chart into this SVG file");
     app.add_option("--price-a", settings.columns.priceA, "column of the first price")->capture_default_str();
     app.add_option("--price-b", settings.columns.priceB, "column of the second price")->capture_default_str();
@@ -195,6 +205,7 @@ int main(int argc, char** argv) {
         settings.input = sampleBars();
         settings.output = "zorvane-sample.csv";
         settings.svg = "zorvane-sample.svg";
+        settings.html = "zorvane-sample.html";
     }
     if (settings.input.empty()) {
         std::cerr << "zorvane: no input file given (see --help)\n";
