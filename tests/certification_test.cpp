@@ -168,15 +168,15 @@ TEST(Kernels, PhaseOutputsNextToFloatBoundariesAndTheFold) {
     const double fold = sineSums.back();
     for (long u = -40; u <= 40; ++u) sineSums.push_back(stepUlps(fold, 8 * u)), cosineSums.push_back(1.0);
     const int n = static_cast<int>(sineSums.size());
-    const std::vector<double> periods(n, kPeriod), unrounded(n, kUnrounded);
+    const std::vector<double> compensations(n, compensation);
 
     for (const zd::Kernels* kernels : kernelSets()) {
         long wrong = 0, doubted = 0;
         for (int k = 0; k < n; k += zd::kKernelBars) {
             const int count = std::min(zd::kKernelBars, n - k);
             float sine[zd::kKernelBars], lead[zd::kKernelBars];
-            std::uint64_t doubts = kernels->phaseOutputs(sineSums.data() + k, cosineSums.data() + k, periods.data() + k,
-                                                         unrounded.data() + k, count, sine, lead);
+            std::uint64_t doubts = kernels->phaseOutputs(sineSums.data() + k, cosineSums.data() + k,
+                                                         compensations.data() + k, count, sine, lead);
             for (int i = 0; i < count; ++i, doubts >>= 1) {
                 const double phase = zd::cyclePhase(sineSums[k + i], cosineSums[k + i], kPeriod, kUnrounded);
                 doubted += doubts & 1;

@@ -40,4 +40,25 @@ private:
     double cosines_[kEntries];
 };
 
+// The lag compensation (6.818 / u - 0.227) * 360 of each smoothed period u
+// before truncation, computed as the formula writes it once per value that
+// occurs. u is 0.75 p + 0.25 r for whole p <= 37 and r <= 40: a multiple of
+// 0.25 below 38.
+class CompensationTable {
+public:
+    double of(double unrounded) {
+        const int index = static_cast<int>(unrounded * 4.0);
+        if (!(filled_[index / 64] >> (index % 64) & 1u)) {
+            values_[index] = (6.818 / unrounded - 0.227) * 360.0;
+            filled_[index / 64] |= std::uint64_t{1} << (index % 64);
+        }
+        return values_[index];
+    }
+
+private:
+    static constexpr int kValues = 3 * kMaxPeriod + kSearchLimit + 1;  // up to (3 * 37 + 40) / 4
+    std::uint64_t filled_[(kValues + 63) / 64] = {};
+    double values_[kValues];
+};
+
 }  // namespace zorvane::detail

@@ -223,21 +223,25 @@ void measurePhases(const SeriesSet<Layout>& s, Bar first, Bar last, StageContext
 
 template <class Layout>
 void searchRawPeriods(const SeriesSet<Layout>& s, Bar first, Bar last, StageContext& context) {
-    // Without a pass over 360 the bar keeps the previous bar's raw period.
-    auto record = [&s](Bar bar, double found) {
-        s.rawPeriod[bar] = isZero(found) ? s.rawPeriod[bar - 1] : found;
+    // Without a pass over 360 the bar keeps the previous bar's raw period
+    // (carried in a local: the series would make a chain through memory).
+    double previous = s.rawPeriod[first - 1];
+    auto record = [&s, &previous](Bar bar, double found) {
+        previous = isZero(found) ? previous : found;
+        s.rawPeriod[bar] = previous;
     };
     Bar l = first;
     if constexpr (Layout::kContiguous) {
         for (; l < last && l < kTerms; ++l) record(l, searchOneCertified(s, l, context));
         if (context.kernels.rawPeriods && last - l > 1) {
-            // Many bars side by side in rounded sums, as the search adds them.
-            double found[kKernelBars];
-            for (; l < last; l += kKernelBars) {
-                const int n = static_cast<int>(last - l < kKernelBars ? last - l : kKernelBars);
-                std::uint64_t doubts = context.kernels.rawPeriods(s.deltaPhase.at(l), n, found);
-                for (int k = 0; k < n; ++k, doubts >>= 1)
-                    record(l + k, doubts & 1 ? searchOneCertified(s, l + k, context) : found[k]);
+            // Many bars side by side; bars in doubt are searched one by one.
+            double found[kChunkBars];
+            std::uint64_t doubts[kChunkBars / 64];
+            for (; l < last; l += kChunkBars) {
+                const int n = static_cast<int>(last - l < kChunkBars ? last - l : kChunkBars);
+                context.kernels.rawPeriods(s.deltaPhase.at(l), n, static_cast<int>(previous) + 1, found, doubts);
+                for (int k = 0; k < n; ++k)
+                    record(l + k, doubts[k / 64] >> (k % 64) & 1 ? searchOneCertified(s, l + k, context) : found[k]);
             }
             return;
         }
@@ -255,9 +259,9 @@ void smoothPeriods(const SeriesSet<Layout>& s, Bar first, Bar last) {
     // exactly in doubles (every term is a small multiple of 0.25), so its
     // truncation is the integer quotient (3p + r) / 4: the same value
     // without a conversion chain from bar to bar.
-    std::int32_t previous = static_cast<std::int32_t>(s.period[first - 1]);
+    auto previous = static_cast<std::uint32_t>(s.period[first - 1]);
     for (Bar l = first; l < last; ++l) {
-        previous = (3 * previous + static_cast<std::int32_t>(s.rawPeriod[l])) / 4;
+        previous = (3 * previous + static_cast<std::uint32_t>(s.rawPeriod[l])) >> 2;
         s.period[l] = previous;
     }
 }

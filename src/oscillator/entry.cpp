@@ -69,7 +69,6 @@ void writeOutputs(const WorkingSeries& s, std::int32_t mode, Bar first, Bar last
 // would otherwise spend most of its time on). A window keeps enough earlier
 // bars for every look-back. The certainty of the phase values needs no block
 // of its own: its window lives on the stack.
-constexpr Bar kChunkBars = 512;
 constexpr Bar kCarriedBars = 64;
 constexpr Bar kWindowBars = kCarriedBars + kChunkBars;
 static_assert(kCarriedBars > kSearchLimit + 1, "the window must hold every look-back");

@@ -78,15 +78,15 @@ void phaseAnglesOf(const double* inPhase, const double* quadrature, int count, d
         const V q = loadSome<V>(quadrature + k, lanes), qBefore = loadSome<V>(quadrature + k - 1, lanes);
         const V s = iBefore + i;
         const MaskOf<V> sumIsZero = isZero(s);
-        const V ratio = absolute((q + qBefore) / s);
+        const V numerator = absolute(q + qBefore);
         // Where the sum is zero the angle is 0 before the quadrant rules.
-        V angle = keepWhere(~sumIsZero, fastAtan(ratio) * kDegreesPerRadian);
+        V angle = keepWhere(~sumIsZero, fastAtanOfQuotient(numerator, absolute(s)) * kDegreesPerRadian);
         angle = select(lessThan(i, V{}) & greaterThan(q, V{}), 180.0 - angle, angle);
         angle = select(lessThan(i, V{}) & lessThan(q, V{}), angle + 180.0, angle);
         angle = select(greaterThan(i, V{}) & lessThan(q, V{}), 360.0 - angle, angle);
         storeSome(phase + k, angle, lanes);
         // No arctangent (or one of 0, which is exact): the library's angle.
-        storeMask<V>(certainty + k, (sumIsZero | (ratio == 0.0)) & kExactPhase, lanes);
+        storeMask<V>(certainty + k, (sumIsZero | (numerator == 0.0)) & kExactPhase, lanes);
     });
 }
 
@@ -114,101 +114,151 @@ bool phaseChangesOf(const double* phase, int count, double* deltaPhase, Certaint
     return anyLane<V>(anyDoubt);
 }
 
-// The raw period search of neighbouring bars at once, each lane a bar adding
-// its changes newest first in rounded doubles, exactly as the search does.
-// With changes from fast angles a sum may differ from the one of exact
-// changes by a little (certification.hpp); the sums only grow, so a lane is
-// in doubt only if its stopping sum or the sum just before lies within the
-// margin of 360 (or, without a stop, its last sum). Four vectors run side by
-// side so that their chains of additions overlap. No change exceeds 60, so
-// no search stops before its seventh term.
+// The raw period search of neighbouring bars at once, from exact sums as in
+// cycle_measurement.cpp: changes in units of 2^-52 degrees, running totals
+// modulo 2^64, and a window's sum the difference of two totals.
+//
+// A bar's search stops after the fewest terms whose window passes 360, and
+// neighbouring bars need about as many terms as each other. So a vector of
+// bars probes the windows of the lengths its previous bar needed, give or
+// take kReach, each length one contiguous load across the lanes, and counts
+// the windows that pass 360 - margin and 360 + margin: where both counts
+// agree, no window next to the crossing lies within the margin of 360, and
+// the count gives the terms. A lane whose crossing lies outside the probed
+// lengths, or near 360, is in doubt and searched again by the stage. The
+// guess only decides how often that happens, never a result.
 template <class V>
-std::uint64_t rawPeriodsOf(const double* deltaPhase, int count, double* found) {
-    constexpr int W = kLanes<V>, kVectors = 4, kFewestTerms = 7;
-    std::uint64_t doubts = 0;
-    for (int k = 0; k < count; k += kVectors * W) {
-        int lanes[kVectors];
-        MaskOf<V> searching[kVectors], any = {};
-        V sum[kVectors], crossing[kVectors], before[kVectors], stop[kVectors];
-        for (int h = 0; h < kVectors; ++h) {
-            const int left = count - k - h * W;
-            lanes[h] = left < 0 ? 0 : left < W ? left : W;
-            searching[h] = firstLanes<V>(lanes[h]);
-            any |= searching[h];
-            sum[h] = crossing[h] = before[h] = stop[h] = V{};
-            for (int m = 0; m < kFewestTerms - 1; ++m) sum[h] += loadSome<V>(deltaPhase + k + h * W - m, lanes[h]);
-        }
-        V term = V{} + (kFewestTerms - 1);
-        for (int m = kFewestTerms - 1; m <= kSearchLimit && anyLane<V>(any); ++m, term += 1.0) {
-            any = MaskOf<V>{};
-            for (int h = 0; h < kVectors; ++h) {
-                const V previous = sum[h];
-                sum[h] += loadSome<V>(deltaPhase + k + h * W - m, lanes[h]);
-                const MaskOf<V> passes = searching[h] & greaterThan(sum[h], V{} + 360.0);
-                crossing[h] = select(passes, sum[h], crossing[h]);
-                before[h] = select(passes, previous, before[h]);
-                stop[h] = select(passes, term, stop[h]);
-                searching[h] &= ~passes;
-                any |= searching[h];
-            }
-        }
-        for (int h = 0; h < kVectors && lanes[h] > 0; ++h) {
-            // A lane still searching ends on its last sum, below 360.
-            const V last = select(searching[h], sum[h], crossing[h]);
-            const MaskOf<V> doubt = firstLanes<V>(lanes[h]) &
-                                    (within(last, 360.0, kSearchMarginDegrees) |
-                                     within(before[h], 360.0, kSearchMarginDegrees));
-            storeSome(found + k + h * W, stop[h], lanes[h]);
-            doubts |= static_cast<std::uint64_t>(laneBits<V>(doubt)) << (k + h * W);
-        }
+void rawPeriodsOf(const double* deltaPhase, int count, int termsBefore, double* found, std::uint64_t* doubts) {
+    constexpr int W = kLanes<V>, kTerms = kSearchLimit + 1, kReach = 8;
+    typedef MaskOf<V> Words;
+    constexpr double kUnitsPerDegree = 0x1p52;
+    const std::uint64_t kFullTurn = std::uint64_t{360} << 52;
+    const auto kMargin = static_cast<std::uint64_t>(kSearchMarginDegrees * kUnitsPerDegree);
+    // totals[i]: the changes of the bars from first - 41 to first + i - 42,
+    // padded at the end for the lanes past `count`. Changes in [1, 60] have
+    // exact conversions to units, whole numbers below 2^58.
+    std::uint64_t totals[kChunkBars + kTerms + 1 + W];
+    totals[0] = 0;
+    const double* changes = deltaPhase - kTerms;
+    int i = 0;
+    for (; i + W <= count + kTerms; i += W) {
+        const V units = loadLanes<V>(changes + i) * kUnitsPerDegree;
+        Words whole;
+#if defined(__AVX512DQ__)
+        if constexpr (W == 8) whole = reinterpret_cast<Words>(_mm512_cvttpd_epi64(__m512d(units)));
+        else
+#endif
+            for (int k = 0; k < W; ++k) whole[k] = static_cast<std::int64_t>(units[k]);
+        for (int k = 0; k < W; ++k) totals[i + k + 1] = totals[i + k] + static_cast<std::uint64_t>(whole[k]);
     }
-    return doubts;
+    for (; i < count + kTerms; ++i)
+        totals[i + 1] = totals[i] + static_cast<std::uint64_t>(static_cast<std::int64_t>(changes[i] * kUnitsPerDegree));
+    for (int k = 0; k < W; ++k) totals[count + kTerms + 1 + k] = 0;
+    // Unsigned a > b on the signed lanes.
+    const Words flip = Words{} + INT64_MIN;
+    auto passes = [flip](Words sum, std::uint64_t bound) {
+        return (sum ^ flip) > (Words{} + static_cast<std::int64_t>(bound ^ std::uint64_t{1} << 63));
+    };
+    for (int w = 0; w < (count + 63) / 64; ++w) doubts[w] = 0;
+    int guess = termsBefore > 6 && termsBefore <= kTerms ? termsBefore : 16;  // terms the previous bar needed
+    forEachVector<V>(count, [&](int k, int lanes) {
+        const Words total = asBits(loadLanes<V>(reinterpret_cast<const double*>(totals + k + kTerms + 1)));
+        // The windows of `shortest` to `longest` terms. One of 6 never passes
+        // (changes are at most 60, so it needs no look), one of 42 is one too
+        // long for the search but tells that 41 do not pass.
+        const int shortest = guess - kReach > 7 ? guess - kReach : 7;
+        const int longest = guess + kReach < kTerms + 1 ? guess + kReach : kTerms + 1;
+        Words belowMargin = {}, aboveMargin = {};  // windows passing 360 - margin, 360 + margin
+        for (int terms = shortest; terms <= longest; ++terms) {
+            const Words start = asBits(loadLanes<V>(reinterpret_cast<const double*>(totals + k + kTerms + 1 - terms)));
+            const Words sum = total - start;
+            belowMargin -= passes(sum, kFullTurn - kMargin - 1);  // sum >= 360 - margin
+            aboveMargin -= passes(sum, kFullTurn + kMargin);      // sum > 360 + margin
+        }
+        const Words probes = Words{} + (longest - shortest + 1);
+        // The fewest terms that pass, if the shortest window does not (or
+        // is the shortest possible) and the longest does (or is 42 long).
+        const Words needed = (longest + 1) - aboveMargin;
+        const Words fromTheFewest = Words{} - static_cast<std::int64_t>(shortest == 7);
+        const Words toTheLimit = Words{} - static_cast<std::int64_t>(longest == kTerms + 1);
+        const Words sure = (belowMargin == aboveMargin) & ((belowMargin < probes) | fromTheFewest) &
+                           ((aboveMargin > 0) | toTheLimit);
+        const Words none = needed > kTerms;
+        const V stop = asDoubles<V>(((needed - 1) & ~none) | 0x4330000000000000) - 0x1p52;
+        storeSome(found + k, stop, lanes);
+        doubts[k / 64] |= static_cast<std::uint64_t>(laneBits<V>(firstLanes<V>(lanes) & ~sure)) << (k % 64);
+        const std::int64_t last = needed[lanes - 1];
+        guess = last <= kTerms ? static_cast<int>(last) : guess;
+    });
 }
 
 // Correlation sums, a vector of neighbouring bars at a time, each lane a bar
 // adding its own terms in the order of the formula. A vector starts at a
 // run of bars that share their period (neighbours usually do) and keeps the
 // lanes of that run; the others are computed again with their own period.
+// Four such vectors run side by side, so that their chains of additions
+// overlap; a vector past its own period adds +0, which leaves its sums
+// unchanged (a sum that starts at +0 never becomes -0).
 template <class V>
 void correlationsOf(const double* mid, const double* period, int count, const AngleTable& table,
                     double* sineSums, double* cosineSums) {
-    constexpr int W = kLanes<V>;
+    constexpr int W = kLanes<V>, kRuns = 4;
     for (int k = 0; k < count;) {
-        const int lanes = count - k < W ? count - k : W;
-        int run = 1;
-        while (run < lanes && period[k + run] == period[k]) ++run;
-        const int p = static_cast<int>(period[k]);
-        const double* sines = table.sines() + AngleTable::rowOffset(p);
-        const double* cosines = table.cosines() + AngleTable::rowOffset(p);
-        V sine = {}, cosine = {};
-        for (int n = 0; n < p; ++n) {
-            const V price = loadSome<V>(mid + k - n, lanes);
-            sine += sines[n] * price;
-            cosine += cosines[n] * price;
+        int start[kRuns], run[kRuns], lanes[kRuns], terms[kRuns];
+        const double* sines[kRuns];
+        const double* cosines[kRuns];
+        // Runs past the end have no lanes and no terms.
+        int common = kMaxPeriod, longest = 0;
+        for (int r = 0, next = k; r < kRuns; ++r) {
+            start[r] = next;
+            lanes[r] = count - next < W ? count - next : W;
+            run[r] = lanes[r] > 0;
+            while (run[r] < lanes[r] && period[next + run[r]] == period[next]) ++run[r];
+            terms[r] = lanes[r] > 0 ? static_cast<int>(period[next]) : 0;
+            sines[r] = table.sines() + AngleTable::rowOffset(terms[r]);
+            cosines[r] = table.cosines() + AngleTable::rowOffset(terms[r]);
+            common = terms[r] < common ? terms[r] : common;
+            longest = terms[r] > longest ? terms[r] : longest;
+            next += run[r];
         }
-        storeSome(sineSums + k, sine, run);
-        storeSome(cosineSums + k, cosine, run);
-        k += run;
+        V sine[kRuns] = {}, cosine[kRuns] = {};
+        for (int n = 0; n < common; ++n)
+            for (int r = 0; r < kRuns; ++r) {
+                const V price = loadSome<V>(mid + start[r] - n, lanes[r]);
+                sine[r] += sines[r][n] * price;
+                cosine[r] += cosines[r][n] * price;
+            }
+        for (int n = common; n < longest; ++n)
+            for (int r = 0; r < kRuns; ++r) {
+                const MaskOf<V> active = MaskOf<V>{} - static_cast<std::int64_t>(n < terms[r]);
+                const V price = loadSome<V>(mid + start[r] - n, lanes[r]);
+                sine[r] += keepWhere(active, sines[r][n] * price);
+                cosine[r] += keepWhere(active, cosines[r][n] * price);
+            }
+        for (int r = 0; r < kRuns; ++r) {
+            storeSome(sineSums + start[r], sine[r], run[r]);
+            storeSome(cosineSums + start[r], cosine[r], run[r]);
+        }
+        k = start[kRuns - 1] + run[kRuns - 1];
     }
 }
 
 // Modes 3 and 4 from the correlation sums, with the fast arctangent and sine;
 // bars whose stored float the fast path cannot vouch for get a doubt bit.
 template <class V>
-std::uint64_t phaseOutputsOf(const double* sineSums, const double* cosineSums, const double* period,
-                             const double* unrounded, int count, float* sineOut, float* leadSineOut) {
+std::uint64_t phaseOutputsOf(const double* sineSums, const double* cosineSums, const double* compensation,
+                             int count, float* sineOut, float* leadSineOut) {
     std::uint64_t doubts = 0;
     forEachVector<V>(count, [&](int k, int lanes) {
         const V sineSum = loadSome<V>(sineSums + k, lanes), cosineSum = loadSome<V>(cosineSums + k, lanes);
-        const V p = loadSome<V>(period + k, lanes), u = loadSome<V>(unrounded + k, lanes);
         const MaskOf<V> fromArctangent = greaterThan(absolute(cosineSum), V{} + 0.001);
-        const V ratio = sineSum / cosineSum;
+        const V signOfRatio = asDoubles<V>(asBits(sineSum) ^ asBits(cosineSum));
+        const V arctangent = fastAtanOfQuotient(absolute(sineSum), absolute(cosineSum));
         const V rightAngle = keepWhere(isNotZero(sineSum), withSignOf(V{} + 90.0, sineSum));
-        V phase = select(fromArctangent, withSignOf(fastAtan(absolute(ratio)), ratio) * kDegreesPerRadian,
-                         rightAngle);
-        const MaskOf<V> compensated = lessThan(p, V{} + 30.0) & greaterThan(u, V{});
-        phase = select(compensated, phase + (6.818 / u - 0.227) * 360.0, phase);
-        phase = phase + 90.0;
+        V phase = select(fromArctangent, withSignOf(arctangent, signOfRatio) * kDegreesPerRadian, rightAngle);
+        // + 0 where none applies: that changes only a -0, and the next step
+        // adds 90.
+        phase = (phase + loadSome<V>(compensation + k, lanes)) + 90.0;
         phase = select(lessThan(cosineSum, V{}), phase + 180.0, phase);
         MaskOf<V> doubt = fromArctangent & within(phase, 315.0, kFoldBand);
         phase = select(greaterThan(phase, V{} + 315.0), phase - 360.0, phase);
@@ -232,15 +282,15 @@ template <class V>
 void approximationsOf(const double* x, int count, double* atanOut, double* sineOut) {
     forEachVector<V>(count, [&](int k, int lanes) {
         const V v = loadSome<V>(x + k, lanes);
-        storeSome(atanOut + k, fastAtan(absolute(v)), lanes);
+        storeSome(atanOut + k, fastAtanOfQuotient(absolute(v), V{} + 1.0), lanes);
         storeSome(sineOut + k, fastSine(v), lanes);
     });
 }
 
 }  // namespace
 
-// One instruction set's table of kernels. With two lanes the rounded search
-// adds more than exact sums cost: SSE2 leaves the search to those
+// One instruction set's table of kernels. SSE2 has no 64-bit integer
+// comparisons: it leaves the search to the scalar exact sums
 // (cycle_measurement.cpp).
 #define ZORVANE_KERNELS(V, label)                                                                   \
     Kernels{label, phaseAnglesOf<V>, phaseChangesOf<V>, kLanes<V> > 2 ? rawPeriodsOf<V> : nullptr,     \

@@ -33,10 +33,11 @@ struct Kernels {
     // the library's angles. Returns whether any bar is in doubt.
     bool (*phaseChanges)(const double* phase, int count, double* deltaPhase, Certainty* certainty);
 
-    // The raw period search of `count` bars (count <= kKernelBars; the
-    // changes reach back 40 bars): the count recorded, 0 for none, and a bit
-    // per bar whose search must be redone on exact changes.
-    std::uint64_t (*rawPeriods)(const double* deltaPhase, int count, double* found);
+    // The raw period search of `count` bars (count <= kChunkBars; the
+    // changes reach back 41 bars): the count recorded, 0 for none, and a bit
+    // per bar (64 to a word) whose search must be redone by the stage.
+    // termsBefore, the terms the bar before the first needed, only speeds it.
+    void (*rawPeriods)(const double* deltaPhase, int count, int termsBefore, double* found, std::uint64_t* doubts);
 
     // Correlation sums of `count` neighbouring bars (count <= kKernelBars):
     // mid and period point at the first bar, mid reaches back 36 bars. The
@@ -45,10 +46,10 @@ struct Kernels {
                          double* sineSums, double* cosineSums);
 
     // Sine and lead sine of `count` bars (count <= kKernelBars) from their
-    // correlation sums, period and period before truncation; either output
-    // may be null. Returns a bit per bar whose outputs need the library.
-    std::uint64_t (*phaseOutputs)(const double* sineSums, const double* cosineSums, const double* period,
-                                  const double* unrounded, int count, float* sineOut, float* leadSineOut);
+    // correlation sums and lag compensation (0 where none applies); either
+    // output may be null. Returns a bit per bar whose outputs need the library.
+    std::uint64_t (*phaseOutputs)(const double* sineSums, const double* cosineSums, const double* compensation,
+                                  int count, float* sineOut, float* leadSineOut);
 
     // The fast arctangent (of |x|) and sine themselves, as this instruction
     // set evaluates them: for the tests of their error bounds.
@@ -57,6 +58,7 @@ struct Kernels {
 
 // Bars per call of the kernels that take a bounded count.
 constexpr int kKernelBars = 64;
+constexpr int kChunkBars = 512;
 
 const Kernels& sse2Kernels();
 const Kernels& avx2Kernels();

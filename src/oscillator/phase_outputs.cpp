@@ -65,6 +65,7 @@ void phaseOutputs(const SeriesSet<Layout>& s, StageContext& context, Bar first, 
     for (Bar block = first; block < last; block += kKernelBars) {
         const int n = static_cast<int>(last - block < kKernelBars ? last - block : kKernelBars);
         double sineSums[kKernelBars], cosineSums[kKernelBars], periods[kKernelBars], unrounded[kKernelBars];
+        double compensation[kKernelBars];
         // Bars whose correlation reaches back past the window's first bars
         // (and every bar of a ring) correlate one at a time; the rest many
         // neighbours at once.
@@ -74,6 +75,9 @@ void phaseOutputs(const SeriesSet<Layout>& s, StageContext& context, Bar first, 
         for (int k = 0; k < n; ++k) {
             periods[k] = s.period[block + k];
             unrounded[k] = unroundedPeriod(s, block + k);
+            compensation[k] = lessThan(periods[k], 30.0) && greaterThan(unrounded[k], 0.0)
+                                  ? context.compensation.of(unrounded[k])
+                                  : 0.0;
             context.angles.prepare(static_cast<int>(periods[k]));
             if (k < single) correlateOne(s, context.angles, block + k, sineSums[k], cosineSums[k]);
         }
@@ -81,7 +85,7 @@ void phaseOutputs(const SeriesSet<Layout>& s, StageContext& context, Bar first, 
             if (single < n)
                 context.kernels.correlations(s.mid.at(block + single), periods + single, n - single,
                                              context.angles, sineSums + single, cosineSums + single);
-        std::uint64_t doubts = context.kernels.phaseOutputs(sineSums, cosineSums, periods, unrounded, n,
+        std::uint64_t doubts = context.kernels.phaseOutputs(sineSums, cosineSums, compensation, n,
                                                             at(sineOut, block), at(leadSineOut, block));
         for (int k = 0; doubts; ++k, doubts >>= 1)
             if (doubts & 1) {

@@ -111,11 +111,14 @@ void averageOverCycles(const SeriesSet<Layout>& s, Bar first, Bar last, float* o
 
 template <class Layout>
 void smoothPrices(const SeriesSet<Layout>& s, Bar first, Bar last, float* out) {
+    // The previous bar's value is carried in a local: read back from the
+    // series it would put a store and a load into the chain from bar to bar.
+    double previous = s.smoothedPrice[first - 1];
     for (Bar l = first; l < last; ++l) {
         const double mid = s.mid[l];
-        double smoothed = 0.33 * (mid + 0.5 * (mid - s.mid[l - 3])) + 0.67 * s.smoothedPrice[l - 1];
+        double smoothed = 0.33 * (mid + 0.5 * (mid - s.mid[l - 3])) + 0.67 * previous;
         if (l < kFirstSmoothedBar) smoothed = mid;
-        s.smoothedPrice[l] = smoothed;
+        s.smoothedPrice[l] = previous = smoothed;
         if (out) out[l - first] = toOutput(smoothed);
     }
 }

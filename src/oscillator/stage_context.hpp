@@ -28,6 +28,7 @@ struct StageContext {
 
     const Kernels& kernels;
     AngleTable angles;
+    CompensationTable compensation;
 #if defined(ZORVANE_COUNT_FALLBACKS)
     FallbackCounts fallbacks;
     void count(std::int64_t FallbackCounts::*which) { ++(fallbacks.*which); }

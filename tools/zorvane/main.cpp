@@ -18,6 +18,7 @@
 #include "csv_writer.hpp"
 #include "html_report.hpp"
 #include "module_loader.hpp"
+#include "read_options_cli.hpp"
 #include "svg_chart.hpp"
 #include "zorvane/oscillator.hpp"
 
@@ -36,7 +37,7 @@ struct Settings {
     std::string html;
     std::string modulePath;
     std::vector<std::string> modes = {"cycle-average", "smoothed-price", "sine", "lead-sine"};
-    cli::ColumnChoice columns;
+    cli::ReadOptions reading;
     bool sample = false;
 };
 
@@ -70,13 +71,19 @@ cli::BarTable readInput(const Settings& settings, Progress& progress) {
     auto onProgress = [&progress](std::size_t bars) {
         progress.say("reading: " + std::to_string(bars) + " bars");
     };
-    if (settings.input == "-") return cli::readBars(std::cin, "<stdin>", settings.columns, onProgress);
-    std::error_code error;
-    if (std::filesystem::is_directory(settings.input, error))
-        throw cli::InputError(settings.input + ": is a folder, not a CSV file");
-    std::ifstream file(settings.input, std::ios::binary);
-    if (!file) throw cli::InputError(settings.input + ": cannot open: " + std::strerror(errno));
-    return cli::readBars(file, settings.input, settings.columns, onProgress);
+    cli::BarTable bars;
+    if (settings.input == "-") {
+        bars = cli::readBars(std::cin, "<stdin>", settings.reading, onProgress);
+    } else {
+        std::error_code error;
+        if (std::filesystem::is_directory(settings.input, error))
+            throw cli::InputError(settings.input + ": is a folder, not a CSV file");
+        std::ifstream file(settings.input, std::ios::binary);
+        if (!file) throw cli::InputError(settings.input + ": cannot open: " + std::strerror(errno));
+        bars = cli::readBars(file, settings.input, settings.reading, onProgress);
+    }
+    for (const auto& note : bars.notes) std::fprintf(stderr, "zorvane: note: %s\n", note.c_str());
+    return bars;
 }
 
 // An output that goes to standard output for "-", otherwise through a
@@ -175,25 +182,23 @@ int main(int argc, char** argv) {
                  "  zorvane - --price close --modes sine,lead-sine < bars.csv\n",
                  "zorvane"};
     Settings settings;
-    app.add_option("input", settings.input, "CSV file with a header row, or - for standard input");
+    app.add_option("input", settings.input, "CSV file of bars (layouts below), or - for standard input");
     app.add_option("-o,--output", settings.output, "CSV to write (default: standard output)");
     app.add_option("--html", settings.html, "also write an interactive chart into this HTML file");
     app.add_option("--svg-bars", settings.svgBars, "bars the SVG chart shows, counted back from the last; 0: all")
         ->capture_default_str();
     app.add_option("--svg", settings.svg, "also draw a chart into this SVG file");
-    app.add_option("--price-a", settings.columns.priceA, "column of the first price")->capture_default_str();
-    app.add_option("--price-b", settings.columns.priceB, "column of the second price")->capture_default_str();
-    app.add_option("--price", settings.columns.price, "one column used as both prices");
-    app.add_option("--time", settings.columns.time, "time column passed through (default: the first)");
+    cli::addReadOptions(app, settings.reading);
     app.add_option("--modes", settings.modes, "indicator columns to write, comma separated")
         ->delimiter(',')
         ->capture_default_str();
     app.add_option("--module", settings.modulePath,
                    "module file to load (default: \"Zorvane Oscillator.so\" beside this program)");
     app.set_version_flag("--version", kVersion);
-    app.footer("Columns are matched by name, ignoring case. The no-value marker of the first six\n"
-               "bars is written as an empty cell. Exit codes: 0 done, 1 bad input or output,\n"
-               "2 module not loadable.");
+    app.footer(cli::layoutsHelp() +
+               "\nThe output holds the bars oldest first, with the input's separator; the no-value marker\n"
+               "of the first six bars is written as an empty cell. Exit codes: 0 done, 1 bad input or\n"
+               "output, 2 module not loadable.");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
