@@ -9,6 +9,7 @@
 #include "floating_point_guard.hpp"
 #include "phase_outputs.hpp"
 #include "price_following.hpp"
+#include "state_bytes.hpp"
 
 namespace zorvane {
 
@@ -22,25 +23,83 @@ bool isNoValue(float value) {
     return bits == detail::kNoValueBits;
 }
 
-// The nine series and the certainty of the phase values as rings of the
-// last kRingBars bars, and what the stages share. One bar at a time gains
-// nothing from wider vectors: the baseline kernels serve every machine.
+// What a streaming object holds. `now` is everything push reads and may
+// change: the nine series and the certainty of the phase values as rings of
+// the last kRingBars bars, and the bar count. push may change more than the
+// bar it computes (it can make earlier bars' phase values exact), so revise
+// puts back a whole copy, `beforeLastPush`. A member push changes belongs
+// in History (and in forEachField); pure caches (rebuilt on demand, like the
+// angle table in `context`) stay outside and are neither restored nor
+// saved. One bar at a time gains nothing from wider vectors: the baseline
+// kernels serve every machine.
 struct Oscillator::State {
     static constexpr int kSeries = 9;
-    double rings[kSeries][detail::kRingBars] = {};
-    detail::Certainty certainty[detail::kRingBars] = {};
+    struct History {
+        Bar nextBar = 0;
+        double rings[kSeries][detail::kRingBars] = {};
+        detail::Certainty certainty[detail::kRingBars] = {};
+    };
+    static_assert(sizeof(History) == sizeof(Bar) + sizeof(History::rings) + sizeof(History::certainty),
+                  "list every History member in forEachField");
+
+    History now, beforeLastPush;
     detail::StageContext context{detail::sse2Kernels()};
-    Bar nextBar = 0;
 
     // Out of line so that even the widening of the prices happens inside
     // the caller's guard (with DAZ set, a subnormal float widens to zero).
     [[gnu::noinline]] BarOutputs push(float priceA, float priceB);
 
     detail::StreamingSeries series() {
-        auto at = [this](int i) { return detail::RingSeries{rings[i]}; };
-        return {at(0), at(1), at(2), at(3), at(4), at(5), at(6), at(7), at(8), {certainty}};
+        auto at = [this](int i) { return detail::RingSeries{now.rings[i]}; };
+        return {at(0), at(1), at(2), at(3), at(4), at(5), at(6), at(7), at(8), {now.certainty}};
     }
+
+    bool plausible() const;
 };
+
+namespace {
+
+// Bump with any change to the fields below or to what they mean.
+constexpr std::uint32_t kStateVersion = 1;
+constexpr int kRawPeriodSeries = 6, kPeriodSeries = 7;  // their rings, in the order of series()
+
+// Every member of a History, in the saved order. `field` gets a 64-bit
+// integer or a double.
+template <class AnyHistory, class Field>
+void forEachField(AnyHistory& history, Field field) {
+    field(history.nextBar);
+    for (auto& ring : history.rings)
+        for (auto& value : ring) field(value);
+    for (auto& value : history.certainty) field(value);
+}
+
+bool isWholeIn(double value, double low, double high) {
+    return value >= low && value <= high && value == static_cast<double>(static_cast<int>(value));
+}
+
+// Values the stages rely on (periods index tables and are converted to
+// integers, certainty bits choose paths), checked so that crafted bytes
+// with a valid checksum cannot lead them astray.
+template <class AnyHistory>
+bool plausibleHistory(const AnyHistory& h) {
+    constexpr Bar kMostBars = Bar{1} << 62;  // far beyond any history, and push cannot overflow
+    constexpr detail::Certainty kKnownBits =
+        detail::kExactPhase | detail::kExactChange | detail::kWrapInDoubt;
+    if (h.nextBar < 0 || h.nextBar > kMostBars) return false;
+    for (Bar i = 0; i < detail::kRingBars; ++i)
+        if (!isWholeIn(h.rings[kRawPeriodSeries][i], 0, detail::kSearchLimit) ||
+            !isWholeIn(h.rings[kPeriodSeries][i], 0, detail::kMaxPeriod) ||
+            (h.certainty[i] & ~kKnownBits) != 0)
+            return false;
+    return true;
+}
+
+}  // namespace
+
+bool Oscillator::State::plausible() const {
+    const Bar before = now.nextBar > 0 ? now.nextBar - 1 : 0;
+    return plausibleHistory(now) && plausibleHistory(beforeLastPush) && beforeLastPush.nextBar == before;
+}
 
 Oscillator::Oscillator() : state_(std::make_unique<State>()) {}
 Oscillator::~Oscillator() = default;
@@ -59,21 +118,29 @@ Oscillator& Oscillator::operator=(Oscillator&&) noexcept = default;
 
 void Oscillator::reset() { state_ = std::make_unique<State>(); }
 
-std::int64_t Oscillator::bars() const { return state_ ? state_->nextBar : 0; }
+std::int64_t Oscillator::bars() const { return state_ ? state_->now.nextBar : 0; }
 
 int Oscillator::period() const {
-    if (!state_ || state_->nextBar == 0) return 0;
-    return static_cast<int>(state_->series().period[state_->nextBar - 1]);
+    if (!state_ || state_->now.nextBar == 0) return 0;
+    return static_cast<int>(state_->series().period[state_->now.nextBar - 1]);
 }
 
 BarOutputs Oscillator::push(float priceA, float priceB) {
     if (!state_) state_ = std::make_unique<State>();
     const detail::FloatingPointGuard guard;
+    state_->beforeLastPush = state_->now;
+    return state_->push(priceA, priceB);
+}
+
+BarOutputs Oscillator::revise(float priceA, float priceB) {
+    if (bars() == 0) throw std::logic_error("zorvane::Oscillator::revise: no bar has been pushed");
+    const detail::FloatingPointGuard guard;
+    state_->now = state_->beforeLastPush;
     return state_->push(priceA, priceB);
 }
 
 BarOutputs Oscillator::State::push(float priceA, float priceB) {
-    const Bar l = nextBar++;
+    const Bar l = now.nextBar++;
     const detail::StreamingSeries s = series();
     const double mean = detail::meanPrice(priceA, priceB);
     if (l < detail::kWarmupBars) {
@@ -90,16 +157,44 @@ BarOutputs Oscillator::State::push(float priceA, float priceB) {
     return out;
 }
 
-std::vector<float> compute(const float* priceA, const float* priceB, std::size_t count, Mode mode) {
+std::vector<unsigned char> Oscillator::toBytes() const {
+    if (!state_) return Oscillator().toBytes();
+    std::vector<std::uint64_t> words;
+    auto save = [&words](const auto& value) { words.push_back(detail::toWord(value)); };
+    forEachField(state_->now, save);
+    forEachField(state_->beforeLastPush, save);
+    return detail::encodeState(kStateVersion, words);
+}
+
+Oscillator Oscillator::fromBytes(const unsigned char* bytes, std::size_t size) {
+    Oscillator restored;
+    State& state = *restored.state_;
+    std::size_t count = 0;
+    forEachField(state.now, [&count](const auto&) { ++count; });
+    const std::vector<std::uint64_t> words = detail::decodeState(bytes, size, kStateVersion, 2 * count);
+    std::size_t next = 0;
+    auto load = [&](auto& value) { detail::fromWord(words[next++], value); };
+    forEachField(state.now, load);
+    forEachField(state.beforeLastPush, load);
+    if (!state.plausible())
+        throw StateError("zorvane::Oscillator::fromBytes: impossible values in the state");
+    return restored;
+}
+
+void compute(const float* priceA, const float* priceB, std::size_t count, Mode mode, float* output) {
     const auto modeNumber = static_cast<std::int32_t>(mode);
     if (modeNumber < 1 || modeNumber > 4) throw std::invalid_argument("zorvane::compute: unknown mode");
-    if (count == 0) return {};
-    if (!priceA || !priceB) throw std::invalid_argument("zorvane::compute: null price array");
-    std::vector<float> out(count);
+    if (count == 0) return;
+    if (!priceA || !priceB || !output) throw std::invalid_argument("zorvane::compute: null array");
     const detail::FloatingPointGuard guard;
-    if (!detail::runOscillator(priceA, priceB, modeNumber, static_cast<Bar>(count), out.data(),
+    if (!detail::runOscillator(priceA, priceB, modeNumber, static_cast<Bar>(count), output,
                                detail::heapAllocator()))
         throw std::bad_alloc();
+}
+
+std::vector<float> compute(const float* priceA, const float* priceB, std::size_t count, Mode mode) {
+    std::vector<float> out(count);
+    compute(priceA, priceB, count, mode, out.data());
     return out;
 }
 
