@@ -1,5 +1,6 @@
 #include "zorvane/oscillator.hpp"
 
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <stdexcept>
@@ -25,13 +26,14 @@ bool isNoValue(float value) {
 
 // What a streaming object holds. `now` is everything push reads and may
 // change: the nine series and the certainty of the phase values as rings of
-// the last kRingBars bars, and the bar count. push may change more than the
-// bar it computes (it can make earlier bars' phase values exact), so revise
-// puts back a whole copy, `beforeLastPush`. A member push changes belongs
-// in History (and in forEachField); pure caches (rebuilt on demand, like the
-// angle table in `context`) stay outside and are neither restored nor
-// saved. One bar at a time gains nothing from wider vectors: the baseline
-// kernels serve every machine.
+// the last kRingBars bars, and the bar count. push writes its own bar's
+// slots (nothing reads them before that) and, in rare fallbacks, makes
+// earlier bars' phase values exact; those earlier words are kept in the
+// journal, so that revise can put them back and push again. A member push
+// changes belongs in History (and in forEachField); pure caches (rebuilt
+// on demand, like the angle table in `context`) stay outside and are neither
+// restored nor saved. One bar at a time gains nothing from wider vectors:
+// the baseline kernels serve every machine.
 struct Oscillator::State {
     static constexpr int kSeries = 9;
     struct History {
@@ -42,12 +44,25 @@ struct Oscillator::State {
     static_assert(sizeof(History) == sizeof(Bar) + sizeof(History::rings) + sizeof(History::certainty),
                   "list every History member in forEachField");
 
-    History now, beforeLastPush;
+    History now;
+    detail::UndoJournal journal;
     detail::StageContext context{detail::sse2Kernels()};
+
+    State() = default;
+    State(const State& other) : now(other.now), journal(other.journal) {}
+    State& operator=(const State&) = delete;
 
     // Out of line so that even the widening of the prices happens inside
     // the caller's guard (with DAZ set, a subnormal float widens to zero).
     [[gnu::noinline]] BarOutputs push(float priceA, float priceB);
+
+    // Puts back what the last push changed before its own bar.
+    void undoLastPush() {
+        auto* base = reinterpret_cast<unsigned char*>(&now);
+        for (int e = journal.entries; e-- > 0;) std::memcpy(base + journal.offsets[e], &journal.oldValues[e], 8);
+        journal.entries = 0;
+        --now.nextBar;
+    }
 
     detail::StreamingSeries series() {
         auto at = [this](int i) { return detail::RingSeries{now.rings[i]}; };
@@ -61,7 +76,8 @@ namespace {
 
 // Bump with any change to the fields below or to what they mean.
 constexpr std::uint32_t kStateVersion = 1;
-constexpr int kRawPeriodSeries = 6, kPeriodSeries = 7;  // their rings, in the order of series()
+// Their rings, in the order of series().
+constexpr int kPhaseSeries = 4, kChangeSeries = 5, kRawPeriodSeries = 6, kPeriodSeries = 7;
 
 // Every member of a History, in the saved order. `field` gets a 64-bit
 // integer or a double.
@@ -71,6 +87,28 @@ void forEachField(AnyHistory& history, Field field) {
     for (auto& ring : history.rings)
         for (auto& value : ring) field(value);
     for (auto& value : history.certainty) field(value);
+}
+
+// The journal as its entry count and every slot of its capacity, so that
+// the saved size is fixed.
+template <class Field>
+void saveJournal(const detail::UndoJournal& journal, Field field) {
+    field(static_cast<std::int64_t>(journal.entries));
+    for (int e = 0; e < detail::UndoJournal::kCapacity; ++e) {
+        field(e < journal.entries ? journal.offsets[e] : std::int64_t{0});
+        field(static_cast<std::int64_t>(e < journal.entries ? journal.oldValues[e] : 0));
+    }
+}
+template <class Field>
+void loadJournal(detail::UndoJournal& journal, Field field) {
+    std::int64_t entries = 0, word = 0;
+    field(entries);
+    journal.entries = entries >= 0 && entries <= detail::UndoJournal::kCapacity ? static_cast<int>(entries) : -1;
+    for (int e = 0; e < detail::UndoJournal::kCapacity; ++e) {
+        field(journal.offsets[e]);
+        field(word);
+        journal.oldValues[e] = static_cast<std::uint64_t>(word);
+    }
 }
 
 bool isWholeIn(double value, double low, double high) {
@@ -96,9 +134,23 @@ bool plausibleHistory(const AnyHistory& h) {
 
 }  // namespace
 
+// Journal entries may only name words of the angle, change and certainty
+// rings: nothing else is ever journaled, and a restore writes where they say.
 bool Oscillator::State::plausible() const {
-    const Bar before = now.nextBar > 0 ? now.nextBar - 1 : 0;
-    return plausibleHistory(now) && plausibleHistory(beforeLastPush) && beforeLastPush.nextBar == before;
+    if (!plausibleHistory(now) || journal.entries < 0 || journal.entries > detail::UndoJournal::kCapacity)
+        return false;
+    const auto* base = reinterpret_cast<const unsigned char*>(&now);
+    auto offsetOf = [base](const void* p) { return static_cast<const unsigned char*>(p) - base; };
+    const std::int64_t rings[] = {offsetOf(now.rings[kPhaseSeries]), offsetOf(now.rings[kChangeSeries]),
+                                  offsetOf(now.certainty)};
+    constexpr std::int64_t kRingBytes = detail::kRingBars * 8;
+    for (int e = 0; e < journal.entries; ++e) {
+        const std::int64_t o = journal.offsets[e];
+        bool named = false;
+        for (std::int64_t ring : rings) named = named || (o >= ring && o < ring + kRingBytes && (o - ring) % 8 == 0);
+        if (!named) return false;
+    }
+    return true;
 }
 
 Oscillator::Oscillator() : state_(std::make_unique<State>()) {}
@@ -128,18 +180,20 @@ int Oscillator::period() const {
 BarOutputs Oscillator::push(float priceA, float priceB) {
     if (!state_) state_ = std::make_unique<State>();
     const detail::FloatingPointGuard guard;
-    state_->beforeLastPush = state_->now;
     return state_->push(priceA, priceB);
 }
 
 BarOutputs Oscillator::revise(float priceA, float priceB) {
     if (bars() == 0) throw std::logic_error("zorvane::Oscillator::revise: no bar has been pushed");
     const detail::FloatingPointGuard guard;
-    state_->now = state_->beforeLastPush;
+    state_->undoLastPush();
     return state_->push(priceA, priceB);
 }
 
 BarOutputs Oscillator::State::push(float priceA, float priceB) {
+    journal.entries = 0;
+    context.journal = &journal;
+    context.journalBase = reinterpret_cast<unsigned char*>(&now);
     const Bar l = now.nextBar++;
     const detail::StreamingSeries s = series();
     const double mean = detail::meanPrice(priceA, priceB);
@@ -162,7 +216,7 @@ std::vector<unsigned char> Oscillator::toBytes() const {
     std::vector<std::uint64_t> words;
     auto save = [&words](const auto& value) { words.push_back(detail::toWord(value)); };
     forEachField(state_->now, save);
-    forEachField(state_->beforeLastPush, save);
+    saveJournal(state_->journal, save);
     return detail::encodeState(kStateVersion, words);
 }
 
@@ -170,12 +224,14 @@ Oscillator Oscillator::fromBytes(const unsigned char* bytes, std::size_t size) {
     Oscillator restored;
     State& state = *restored.state_;
     std::size_t count = 0;
-    forEachField(state.now, [&count](const auto&) { ++count; });
-    const std::vector<std::uint64_t> words = detail::decodeState(bytes, size, kStateVersion, 2 * count);
+    auto counter = [&count](const auto&) { ++count; };
+    forEachField(state.now, counter);
+    saveJournal(state.journal, counter);
+    const std::vector<std::uint64_t> words = detail::decodeState(bytes, size, kStateVersion, count);
     std::size_t next = 0;
     auto load = [&](auto& value) { detail::fromWord(words[next++], value); };
     forEachField(state.now, load);
-    forEachField(state.beforeLastPush, load);
+    loadJournal(state.journal, load);
     if (!state.plausible())
         throw StateError("zorvane::Oscillator::fromBytes: impossible values in the state");
     return restored;

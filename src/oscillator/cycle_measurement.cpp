@@ -13,6 +13,8 @@ namespace {
 template <class Layout>
 void makePhaseExact(const SeriesSet<Layout>& s, Bar bar, StageContext& context) {
     if (s.certainty[bar] & kExactPhase) return;
+    context.remember(s.phase[bar]);
+    context.remember(s.certainty[bar]);
     s.phase[bar] = phaseAngle(s.inPhase[bar], s.inPhase[bar - 1], s.quadrature[bar], s.quadrature[bar - 1]);
     s.certainty[bar] |= kExactPhase;
     context.count(&FallbackCounts::phaseAngles);
@@ -23,6 +25,8 @@ void makeChangeExact(const SeriesSet<Layout>& s, Bar bar, StageContext& context)
     if (s.certainty[bar] & kExactChange) return;
     makePhaseExact(s, bar - 1, context);
     makePhaseExact(s, bar, context);
+    context.remember(s.deltaPhase[bar]);
+    context.remember(s.certainty[bar]);
     s.deltaPhase[bar] = clampedPhaseChange(s.phase[bar - 1], s.phase[bar]);
     s.certainty[bar] = (s.certainty[bar] | kExactChange) & ~kWrapInDoubt;
 }

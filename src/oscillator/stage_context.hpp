@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "angle_table.hpp"
 #include "kernels.hpp"
@@ -23,12 +24,36 @@ struct FallbackCounts {
     }
 };
 
+// The words a streaming push changes in bars before its own (fallbacks make
+// earlier phase values exact), with their old values, so that revising the
+// bar can put them back. One push makes at most 42 angles and 41 changes
+// exact, two words each. Offsets count bytes from the object's history.
+struct UndoJournal {
+    static constexpr int kCapacity = 2 * 42 + 2 * 41 + 8;
+    int entries = 0;
+    std::int64_t offsets[kCapacity];
+    std::uint64_t oldValues[kCapacity];
+};
+
 struct StageContext {
     explicit StageContext(const Kernels& chosen) : kernels(chosen) {}
 
     const Kernels& kernels;
     AngleTable angles;
     CompensationTable compensation;
+    // Where a streaming object keeps its journal and history; null in a batch call.
+    UndoJournal* journal = nullptr;
+    unsigned char* journalBase = nullptr;
+
+    // Notes a word's value before a fallback changes it.
+    template <class Word>
+    void remember(Word& word) {
+        static_assert(sizeof(Word) == 8, "journal entries are 64-bit words");
+        if (!journal || journal->entries == UndoJournal::kCapacity) return;
+        const int e = journal->entries++;
+        journal->offsets[e] = reinterpret_cast<unsigned char*>(&word) - journalBase;
+        std::memcpy(&journal->oldValues[e], &word, 8);
+    }
 #if defined(ZORVANE_COUNT_FALLBACKS)
     FallbackCounts fallbacks;
     void count(std::int64_t FallbackCounts::*which) { ++(fallbacks.*which); }
