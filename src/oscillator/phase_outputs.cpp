@@ -4,6 +4,7 @@
 
 #include "comparisons.hpp"
 #include "cycle_measurement.hpp"
+#include "lanes.hpp"
 
 namespace zorvane::detail {
 namespace {
@@ -58,9 +59,31 @@ void AngleTable::fill(int period) {
     filledRows_ |= std::uint64_t{1} << period;
 }
 
+// One bar of a ring (the streaming object), both outputs: the sine and the
+// cosine sum side by side in one register, and one vector for both sines.
+template <class Layout>
+void phaseOutputsOfOneBar(const SeriesSet<Layout>& s, StageContext& context, Bar bar, float* sineOut,
+                          float* leadSineOut) {
+    const double period = s.period[bar];
+    const AngleTable::Row angles = context.angles.row(static_cast<int>(period));
+    Pair sums = {};
+    for (int n = 0; n < static_cast<int>(period); ++n)
+        sums += pairOf(angles.sines[n], angles.cosines[n]) * s.mid[bar - n];
+    const double unrounded = unroundedPeriod(s, bar);
+    const double compensation =
+        lessThan(period, 30.0) && greaterThan(unrounded, 0.0) ? context.compensation.of(unrounded) : 0.0;
+    if (context.kernels.phaseOutputsOfOneBar(sums[0], sums[1], compensation, sineOut, leadSineOut)) {
+        context.count(&FallbackCounts::phaseOutputs);
+        exactOutputs(sums[0], sums[1], period, unrounded, sineOut, leadSineOut);
+    }
+}
+
 template <class Layout>
 void phaseOutputs(const SeriesSet<Layout>& s, StageContext& context, Bar first, Bar last, float* sineOut,
                   float* leadSineOut) {
+    if constexpr (!Layout::kContiguous)
+        if (last - first == 1 && sineOut && leadSineOut)
+            return phaseOutputsOfOneBar(s, context, first, sineOut, leadSineOut);
     auto at = [first](float* out, Bar bar) { return out ? out + (bar - first) : nullptr; };
     for (Bar block = first; block < last; block += kKernelBars) {
         const int n = static_cast<int>(last - block < kKernelBars ? last - block : kKernelBars);
