@@ -95,18 +95,18 @@ void phaseOutputs(const SeriesSet<Layout>& s, StageContext& context, Bar first, 
         int single = n;
         if constexpr (Layout::kContiguous) single = block >= kMaxPeriod ? 0 : static_cast<int>(kMaxPeriod - block);
         single = single < n ? single : n;
-        // Periods and compensations repeat from bar to bar: look up only
-        // when they change.
-        double lastPeriod = -1, lastUnrounded = -1, lastCompensation = 0;
+        // Without branches: periods change too often to guess.
+        const double* compensationByQuarters = context.compensation.byQuarters();
+        std::uint64_t periodsSeen = 0;
         for (int k = 0; k < n; ++k) {
             periods[k] = s.period[block + k];
             unrounded[k] = unroundedPeriod(s, block + k);
-            if (periods[k] != lastPeriod) context.angles.prepare(static_cast<int>(lastPeriod = periods[k]));
-            if (unrounded[k] != lastUnrounded)
-                lastCompensation = context.compensation.of(lastUnrounded = unrounded[k]);
-            compensation[k] = lessThan(periods[k], 30.0) && greaterThan(unrounded[k], 0.0) ? lastCompensation : 0.0;
-            if (k < single) correlateOne(s, context.angles, block + k, sineSums[k], cosineSums[k]);
+            periodsSeen |= std::uint64_t{1} << static_cast<int>(periods[k]);
+            const bool applies = lessThan(periods[k], 30.0) && greaterThan(unrounded[k], 0.0);
+            compensation[k] = applies ? compensationByQuarters[static_cast<int>(unrounded[k] * 4.0)] : 0.0;
         }
+        context.angles.prepareAll(periodsSeen);
+        for (int k = 0; k < single; ++k) correlateOne(s, context.angles, block + k, sineSums[k], cosineSums[k]);
         if constexpr (Layout::kContiguous)
             if (single < n)
                 context.kernels.correlations(s.mid.at(block + single), periods + single, n - single,
