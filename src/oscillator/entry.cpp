@@ -18,7 +18,10 @@ namespace {
 constexpr Bar kSeriesCount = 9;
 
 // The working series of one call, obtained in a fixed order and released in
-// the same order, on every path.
+// the same order, on every path. A call that cannot have them all computes
+// nothing. The stages compute in small windows instead (below), so the
+// blocks are held but never touched: the call faults in no fresh pages,
+// which on some systems cost more than a few thousand bars' computation.
 class SeriesBlocks {
 public:
     SeriesBlocks(Bar count, const SeriesAllocator& allocator) : allocator_(allocator) {
@@ -30,6 +33,8 @@ public:
         for (; obtained_ < kSeriesCount; ++obtained_) {
             blocks_[obtained_] = static_cast<double*>(allocator_.obtain(bytes, allocator_.context));
             if (!blocks_[obtained_]) break;
+            // Unread memory invites the compiler to drop the request.
+            __asm__ volatile("" : : "r"(blocks_[obtained_]) : "memory");
         }
     }
     ~SeriesBlocks() {
@@ -39,15 +44,28 @@ public:
     SeriesBlocks& operator=(const SeriesBlocks&) = delete;
 
     bool complete() const { return obtained_ == kSeriesCount; }
-    WorkingSeries series(Certainty* certainty) const {
-        auto at = [this](int i) { return WindowSeries{blocks_[i]}; };
-        return {at(0), at(1), at(2), at(3), at(4), at(5), at(6), at(7), at(8), {certainty}, {}};
-    }
 
 private:
     const SeriesAllocator& allocator_;
     double* blocks_[kSeriesCount] = {};
     int obtained_ = 0;
+};
+
+// The series as windows of kWindowBars bars on the stack: the stages of a
+// chunk work in cache, and each window keeps enough earlier bars for every
+// look-back when it slides on to the next chunk.
+constexpr Bar kCarriedBars = 64;
+constexpr Bar kWindowBars = kCarriedBars + kChunkBars;
+static_assert(kCarriedBars > kSearchLimit + 1, "the window must hold every look-back");
+
+struct Windows {
+    double series[kSeriesCount][kWindowBars];
+    Certainty certainty[kWindowBars];
+
+    WorkingSeries working() {
+        auto at = [this](int i) { return WindowSeries{series[i]}; };
+        return {at(0), at(1), at(2), at(3), at(4), at(5), at(6), at(7), at(8), {certainty}, {}};
+    }
 };
 
 // The output steps of bars [first, last), writing out[l - first].
@@ -60,31 +78,6 @@ void writeOutputs(const WorkingSeries& s, std::int32_t mode, Bar first, Bar last
         case kLeadSine: phaseOutputs(s, context, first, last, nullptr, out); break;
         default: break;
     }
-}
-
-// Long inputs run in chunks through a window per series: the stages of a
-// chunk then work in cache, and memory outside the windows is never touched.
-// The nine windows are packed into as few of the blocks as hold them, so a
-// call faults in only a few fresh pages (which is what a mid-sized call
-// would otherwise spend most of its time on). A window keeps enough earlier
-// bars for every look-back. The certainty of the phase values needs no block
-// of its own: its window lives on the stack.
-constexpr Bar kCarriedBars = 64;
-constexpr Bar kWindowBars = kCarriedBars + kChunkBars;
-static_assert(kCarriedBars > kSearchLimit + 1, "the window must hold every look-back");
-
-void placeWindows(WorkingSeries& s, Bar count) {
-    if (count <= kWindowBars) return;
-    double* blocks[kSeriesCount];
-    int next = 0;
-    forEachSeries(s, [&](WindowSeries& series) { blocks[next++] = series.data; });
-    int block = 0;
-    Bar used = 0;
-    forEachSeries(s, [&](WindowSeries& series) {
-        if (used + kWindowBars > count) ++block, used = 0;
-        series.data = blocks[block] + used;
-        used += kWindowBars;
-    });
 }
 
 // Moves the last kCarriedBars bars before `nextBar` to the window's start.
@@ -151,9 +144,8 @@ bool runOscillator(const float* priceA, const float* priceB, std::int32_t mode, 
     }
     SeriesBlocks blocks(count, allocator);
     if (!blocks.complete()) return false;
-    Certainty certainty[kWindowBars];
-    WorkingSeries s = blocks.series(certainty);
-    placeWindows(s, count);
+    Windows windows;
+    WorkingSeries s = windows.working();
 
     // The marker goes in before the bar's prices are read: with output
     // aliasing a price array, the marker is what the mean is taken of.

@@ -70,7 +70,7 @@ struct Kernels {
 
 // Bars per call of the kernels that take a bounded count.
 constexpr int kKernelBars = 64;
-constexpr int kChunkBars = 512;
+constexpr int kChunkBars = 256;  // bars computed per window (entry.cpp)
 
 const Kernels& sse2Kernels();
 const Kernels& avx2Kernels();

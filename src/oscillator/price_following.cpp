@@ -1,5 +1,7 @@
 #include "price_following.hpp"
 
+#include "kernels.hpp"
+
 #include <cstdint>
 #include <cstring>
 
@@ -51,7 +53,7 @@ void cycleAverageOfFour(const WorkingSeries& s, Bar firstBar, Pair (&average)[2]
 // 1051), that is if Emax - Emin + log2(N) <= 24. Zeros are multiples of
 // anything; NaN and infinities never qualify.
 constexpr int kMostTermsLog2 = 10;
-constexpr Bar kMostTotals = 576;  // a chunk and its look-back
+constexpr Bar kMostTotals = kChunkBars + 64;  // a window: a chunk and its look-back
 static_assert(kMostTotals <= Bar{1} << kMostTermsLog2, "sums stay within the exact range");
 
 bool sumsAreExact(const double* mid, Bar count) {
