@@ -146,7 +146,7 @@ TEST(PriceFollowing, EarlyBarsAreTheMeanAndSmoothingStartsFromBar24) {
     for (int l = 0; l < 40; ++l) w.data[0][l] = 100 + l * l * 0.1;
     float smoothed[34], average[34];
     zd::smoothPrices(s, 6, 40, smoothed);
-    zd::averageOverCycles(s, 6, 40, average);
+    zd::averageOverCycles(s, 6, 40, average, w.context.kernels);
     for (int l = 6; l < 25; ++l) {
         EXPECT_EQ(smoothed[l - 6], static_cast<float>(w.data[0][l]));
         EXPECT_EQ(average[l - 6], static_cast<float>(w.data[0][l]));
@@ -163,7 +163,7 @@ TEST(PriceFollowing, AveragesPeriodPlusTwoBarsNewestFirst) {
     for (int l = 0; l < 60; ++l) w.data[0][l] = 1e16 + (l % 3) * 1.0 + (l == 40 ? 3.0 : 0.0);
     w.data[7][40] = 10;
     float out[1];
-    zd::averageOverCycles(s, 40, 41, out);
+    zd::averageOverCycles(s, 40, 41, out, w.context.kernels);
     double sum = 0;
     for (int l = 40; l >= 29; --l) sum += w.data[0][l];  // 12 bars, this order
     EXPECT_EQ(out[0], static_cast<float>(sum / 12));

@@ -209,7 +209,7 @@ BarOutputs Oscillator::State::push(float priceA, float priceB) {
     s.mid[l] = mean;
     detail::measureCycles(s, l, l + 1, context);
     BarOutputs out;
-    detail::averageOverCycles(s, l, l + 1, &out.cycleAverage);
+    detail::averageOverCycles(s, l, l + 1, &out.cycleAverage, context.kernels);
     detail::smoothPrices(s, l, l + 1, &out.smoothedPrice);
     detail::phaseOutputs(s, context, l, l + 1, &out.sine, &out.leadSine);
     return out;

@@ -72,7 +72,7 @@ struct Windows {
 void writeOutputs(const WorkingSeries& s, std::int32_t mode, Bar first, Bar last, float* out,
                   StageContext& context) {
     switch (mode) {
-        case kCycleAverage: averageOverCycles(s, first, last, out); break;
+        case kCycleAverage: averageOverCycles(s, first, last, out, context.kernels); break;
         case kSmoothedPrice: smoothPrices(s, first, last, out); break;
         case kSine: phaseOutputs(s, context, first, last, out, nullptr); break;
         case kLeadSine: phaseOutputs(s, context, first, last, nullptr, out); break;

@@ -71,6 +71,14 @@ inline void storeFloats(float* out, V v, int lanes) {
     for (int k = 0; k < lanes; ++k) out[k] = f[k];
 }
 
+// Mode 1's averages from the bars' sums: sum / (period + 2), stored as floats.
+template <class V>
+void averagesOf(const double* sums, const double* period, int count, float* out) {
+    forEachVector<V>(count, [&](int k, int lanes) {
+        storeFloats(out + k, loadSome<V>(sums + k, lanes) / (loadSome<V>(period + k, lanes) + 2.0), lanes);
+    });
+}
+
 // A vector of bars' phase angles from their components, and where they are
 // the library's for certain.
 template <class V>
@@ -384,7 +392,8 @@ void approximationsOf(const double* x, int count, double* atanOut, double* sineO
 // more: eight neighbours have too many distinct periods.
 #define ZORVANE_KERNELS(V, label)                                                                   \
     Kernels{label, phaseAnglesOf<V>, phaseChangesOf<V>, kLanes<V> > 2 ? rawPeriodsOf<V> : nullptr,     \
-            correlationsOf<std::conditional_t<kLanes<V> == 8, Quad, V>>, phaseOutputsOf<V>, angleAndChangeOfOneBar<Pair>, phaseOutputsOfOneBar<Pair>,    \
+            correlationsOf<std::conditional_t<kLanes<V> == 8, Quad, V>>, phaseOutputsOf<V>, averagesOf<V>,  \
+            angleAndChangeOfOneBar<Pair>, phaseOutputsOfOneBar<Pair>,    \
             approximationsOf<V>}
 
 }  // namespace zorvane::detail

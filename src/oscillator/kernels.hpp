@@ -51,6 +51,10 @@ struct Kernels {
     std::uint64_t (*phaseOutputs)(const double* sineSums, const double* cosineSums, const double* compensation,
                                   int count, float* sineOut, float* leadSineOut);
 
+    // Mode 1's averages of `count` bars from their sums of the mean prices
+    // and their periods: sum / (period + 2), rounded to float.
+    void (*averages)(const double* sums, const double* period, int count, float* out);
+
     // One bar's angle and clamped change from its components (in-phase,
     // in-phase before, quadrature, quadrature before) and the angle and
     // certainty of the bar before, for the streaming object: true when the

@@ -77,22 +77,22 @@ bool sumsAreExact(const double* mid, Bar count) {
 // Mode 1 from running totals of the bars from `origin` (at most kMostTotals
 // of them): each bar's sum is the difference of two exact totals, the value
 // the literal term-by-term sum reaches too.
-void averagesFromTotals(const WorkingSeries& s, Bar origin, Bar first, Bar last, float* out) {
-    double totals[kMostTotals];
+void averagesFromTotals(const WorkingSeries& s, Bar origin, Bar first, Bar last, float* out,
+                        const Kernels& kernels) {
+    double totals[kMostTotals], sums[kMostTotals];
     double total = 0.0;
     for (Bar l = origin; l < last; ++l) totals[l - origin] = total += s.mid[l];
     for (Bar l = first; l < last; ++l) {
-        const double period = s.period[l];
-        const Bar before = l - static_cast<Bar>(period) - 2;  // the last bar not in the sum
-        const double sum = totals[l - origin] - (before >= origin ? totals[before - origin] : 0.0);
-        out[l - first] = toOutput(sum / (period + 2.0));
+        const Bar before = l - static_cast<Bar>(s.period[l]) - 2;  // the last bar not in the sum
+        sums[l - first] = totals[l - origin] - (before >= origin ? totals[before - origin] : 0.0);
     }
+    kernels.averages(sums, s.period.at(first), static_cast<int>(last - first), out);
 }
 
 }  // namespace
 
 template <class Layout>
-void averageOverCycles(const SeriesSet<Layout>& s, Bar first, Bar last, float* out) {
+void averageOverCycles(const SeriesSet<Layout>& s, Bar first, Bar last, float* out, const Kernels& kernels) {
     Bar l = first;
     if constexpr (Layout::kContiguous) {
         for (; l < last && l < kFirstSmoothedBar; ++l) out[l - first] = toOutput(cycleAverage(s, l));
@@ -100,7 +100,7 @@ void averageOverCycles(const SeriesSet<Layout>& s, Bar first, Bar last, float* o
             // Every mean a sum of these bars may take, from the earliest.
             const Bar earliest = l - kMaxPeriod - 2 > 0 ? l - kMaxPeriod - 2 : 0;
             if (last - earliest <= kMostTotals && sumsAreExact(s.mid.at(earliest), last - earliest))
-                return averagesFromTotals(s, earliest, l, last, out + (l - first));
+                return averagesFromTotals(s, earliest, l, last, out + (l - first), kernels);
         }
         for (; l + 4 <= last; l += 4) {
             Pair average[2];
@@ -126,8 +126,8 @@ void smoothPrices(const SeriesSet<Layout>& s, Bar first, Bar last, float* out) {
 }
 
 // The two layouts the stages run over.
-template void averageOverCycles(const WorkingSeries&, Bar, Bar, float*);
-template void averageOverCycles(const StreamingSeries&, Bar, Bar, float*);
+template void averageOverCycles(const WorkingSeries&, Bar, Bar, float*, const Kernels&);
+template void averageOverCycles(const StreamingSeries&, Bar, Bar, float*, const Kernels&);
 template void smoothPrices(const WorkingSeries&, Bar, Bar, float*);
 template void smoothPrices(const StreamingSeries&, Bar, Bar, float*);
 

@@ -3,6 +3,7 @@
 // both are simply the bar's mean price.
 #pragma once
 
+#include "kernels.hpp"
 #include "working_series.hpp"
 
 namespace zorvane::detail {
@@ -12,7 +13,7 @@ constexpr Bar kFirstSmoothedBar = 25;
 // Mode 1 for bars [first, last): out[l - first] receives the bar's value.
 // Needs mid and period; averages of different bars run side by side.
 template <class Layout>
-void averageOverCycles(const SeriesSet<Layout>& s, Bar first, Bar last, float* out);
+void averageOverCycles(const SeriesSet<Layout>& s, Bar first, Bar last, float* out, const Kernels& kernels);
 
 // Mode 2 for bars [first, last): writes smoothedPrice and, when out is not
 // null, out[l - first]. Strictly in bar order: each bar reads the previous one.
