@@ -58,20 +58,20 @@ static_assert(kMostTotals <= Bar{1} << kMostTermsLog2, "sums stay within the exa
 
 bool sumsAreExact(const double* mid, Bar count) {
     constexpr std::uint64_t kLowBits = (std::uint64_t{1} << 24) - 1;
-    std::int64_t lowest = 2047, highest = 0;
-    bool qualifies = true;
+    std::uint64_t lowBits = 0, lowest = 2047, highest = 0;
     for (Bar i = 0; i < count; ++i) {
         std::uint64_t bits;
         std::memcpy(&bits, mid + i, sizeof bits);
         bits &= ~(std::uint64_t{1} << 63);
-        const auto exponent = static_cast<std::int64_t>(bits >> 52);
-        const bool zero = bits == 0;
-        qualifies &= zero || ((bits & kLowBits) == 0 && exponent != 2047);
-        const std::int64_t e = exponent == 0 ? 1 : exponent;
-        lowest = zero || e >= lowest ? lowest : e;
-        highest = e > highest ? e : highest;
+        const std::uint64_t exponent = bits >> 52;
+        lowBits |= bits & kLowBits;  // zeros have none
+        highest = exponent > highest ? exponent : highest;
+        // Zeros take no part in the lowest exponent; subnormals count as 1.
+        const std::uint64_t e = bits == 0 ? 2047 : exponent == 0 ? 1 : exponent;
+        lowest = e < lowest ? e : lowest;
     }
-    return qualifies && highest - lowest + kMostTermsLog2 <= 24;
+    // An exponent of 2047 is a NaN or an infinity.
+    return lowBits == 0 && highest < 2047 && highest + kMostTermsLog2 <= lowest + 24;
 }
 
 // Mode 1 from running totals of the bars from `origin` (at most kMostTotals
