@@ -14,6 +14,7 @@
 #include <sstream>
 #include <vector>
 
+#include "bar_file_samples.hpp"
 #include "series_generator.hpp"
 #include "zorvane/oscillator.h"
 
@@ -70,22 +71,31 @@ protected:
         return left;
     }
 
+    void expectRead(const testing_support::BarFileSample& sample) const;
+
     fs::path dir_;
 };
 
+// Output CSV rows; quoted fields (a time with the separator in it) unquoted.
 std::vector<std::vector<std::string>> parseCsv(const std::string& text, char separator) {
     std::vector<std::vector<std::string>> rows;
-    std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line)) {
-        std::vector<std::string> fields(1);
-        for (char c : line) {
-            if (c == separator)
-                fields.emplace_back();
-            else
-                fields.back() += c;
+    std::vector<std::string> fields(1);
+    bool quoted = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (quoted && c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+            fields.back() += c;
+            ++i;
+        } else if (c == '"') {
+            quoted = !quoted;
+        } else if (!quoted && c == separator) {
+            fields.emplace_back();
+        } else if (!quoted && c == '\n') {
+            rows.push_back(fields);
+            fields.assign(1, "");
+        } else {
+            fields.back() += c;
         }
-        rows.push_back(fields);
     }
     return rows;
 }
@@ -127,6 +137,25 @@ std::string barsCsv(const testing_support::PriceSeries& s, const std::string& he
     return csv.str();
 }
 
+void Cli::expectRead(const testing_support::BarFileSample& sample) const {
+    const auto file = testing_support::writeSample(sample, testing_support::generateSeries(sample.variant, 300));
+    write("bars.csv", file.bytes);
+    const Outcome r = run("bars.csv -o out.csv " + sample.arguments);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find(sample.note), std::string::npos) << r.err;
+    if (!sample.newestFirst) {
+        EXPECT_EQ(r.err.find("newest first"), std::string::npos) << r.err;
+    }
+    const auto rows = parseCsv(read(path("out.csv")), sample.separator);
+    ASSERT_EQ(rows.size(), file.times.size() + 1);
+    for (std::size_t i = 0; i < file.times.size(); ++i) {
+        ASSERT_EQ(rows[i + 1][0], file.times[i]) << "bar " << i;
+        ASSERT_EQ(bitsOf(parseFloat(rows[i + 1][1])), bitsOf(file.high[i])) << "bar " << i;
+        ASSERT_EQ(bitsOf(parseFloat(rows[i + 1][2])), bitsOf(file.low[i])) << "bar " << i;
+    }
+    expectModuleValues(rows, 3, file.high, file.low);
+}
+
 TEST_F(Cli, OutputsEqualTheModuleBitForBit) {
     const auto s = testing_support::generateSeries(7);  // prices near the float limit
     write("bars.csv", barsCsv(s, "Time,Open,HIGH,low", ','));
@@ -137,6 +166,16 @@ TEST_F(Cli, OutputsEqualTheModuleBitForBit) {
                                                  "sine", "lead-sine"}));
     expectModuleValues(rows, 3, s.priceA, s.priceB);
     EXPECT_NE(r.out.find("Read " + std::to_string(s.priceA.size()) + " bars"), std::string::npos);
+}
+
+// Each layout in barFileSamples(), run as --help says: the output holds the
+// bars oldest first, their time text and prices as written, and the module's
+// values for those prices in time order.
+TEST_F(Cli, ReadsTheLayoutsOfRealExports) {
+    for (const auto& sample : testing_support::barFileSamples()) {
+        SCOPED_TRACE(sample.name);
+        expectRead(sample);
+    }
 }
 
 TEST_F(Cli, NonFiniteValuesRoundTrip) {
@@ -173,6 +212,15 @@ TEST_F(Cli, BadInputNamesFileLineColumnAndText) {
         {"header.csv", header, "", "header.csv: no bars after the header"},
         {"quote.csv", header + "\"1,2,3\n", "", "quote.csv:2: quoted field is never closed"},
         {"modes.csv", header + "1,2,3\n", "--modes sine,cosine", "unknown mode \"cosine\""},
+        {"mixed.csv", header + "2024-01-02,2,1\n2024-01-04,2,1\n2024-01-03,2,1\n2024-01-05,2,1\n", "",
+         "mixed.csv:4: bars out of time order: \"2024-01-03\" follows \"2024-01-04\" (line 3)"},
+        {"daymonth.csv", header + "01/02/2024,2,1\n02/01/2024,2,1\n", "",
+         "daymonth.csv: dates such as \"01/02/2024\" read month first and read day first put the bars in opposite"},
+        {"gap.csv", header + "1,2,3\n2,null,3\n", "--gaps error", "gap.csv:3: column 2 (\"high\") \"null\": no price"},
+        {"bare.csv", "1,2\n3,4\n", "", "bare.csv:1: no header row, and the columns are not"},
+        {"unfit.csv", "2024-01-02,1,2,3,4\n", "", "unfit.csv:1: no header row, and this bar is not open,high,low,close"},
+        {"times.csv", header + "1,2,3\n", "--time a,b,c", "--time takes one column, or two joined: --time date,time"},
+        {"nohigh.csv", "date,close\n1,2\n", "", "nohigh.csv:1: no column named \"high\" for the first price (columns: date, close); choose one with --price-a"},
     };
     for (const auto& c : cases) {
         write(c.name, c.text);
@@ -209,18 +257,26 @@ TEST_F(Cli, NoArgumentsRunsTheSampleAndDrawsWellFormedSvg) {
     const Outcome r = run("");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_NE(r.out.find("Measured cycle period:"), std::string::npos);
-    EXPECT_NE(r.out.find("Wrote zorvane-sample.csv, zorvane-sample.svg"), std::string::npos);
+    EXPECT_NE(r.out.find("Wrote zorvane-sample.csv, zorvane-sample.svg, zorvane-sample.html"), std::string::npos);
     const std::string check = "python3 -c \"import sys, xml.dom.minidom as m; m.parse(sys.argv[1])\" '" +
                               path("zorvane-sample.svg") + "'";
     EXPECT_EQ(std::system(check.c_str()), 0);
-    EXPECT_NE(read(path("zorvane-sample.svg")).find("<svg"), std::string::npos);
+    EXPECT_NE(read(path("zorvane-sample.svg")).find("(last 300 of 2,000 bars)</text>"), std::string::npos);
+    // The page itself is checked in a browser (tests/browser/).
+    EXPECT_NE(read(path("zorvane-sample.html")).find("<html"), std::string::npos);
+
+    const std::string sample = read(path("zorvane-sample.csv"));
+    write("bars.csv", sample);
+    ASSERT_EQ(run("bars.csv -o out.csv --svg all.svg --svg-bars 0").exitCode, 0);
+    EXPECT_NE(read(path("all.svg")).find("Zorvane Oscillator - bars.csv (2,000 bars)</text>"), std::string::npos);
 }
 
 TEST_F(Cli, HelpAndVersion) {
     const Outcome help = run("--help");
     EXPECT_EQ(help.exitCode, 0);
-    for (const char* option : {"--output", "--svg", "--price-a", "--price-b", "--price", "--time", "--modes",
-                               "--module", "--version", "Example"})
+    for (const char* option : {"--output", "--svg", "--svg-bars", "--html", "--price-a", "--price-b", "--price", "--time",
+                               "--columns", "--separator", "--gaps", "--order", "--modes", "--module", "--version",
+                               "Example", "<DATE>", "Plus haut", "newest bar first", "02.01.2024 00:00:00.000"})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
     EXPECT_NE(run("--version").out.find("zorvane 1."), std::string::npos);
 }

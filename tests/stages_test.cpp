@@ -16,14 +16,18 @@ namespace {
 
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-// Nine zeroed series of n bars, indexed directly.
+// Nine zeroed series of n bars, indexed directly, whose phase values count
+// as exact.
 struct Workspace {
-    explicit Workspace(int n) : data(9, std::vector<double>(n, 0.0)) {}
+    explicit Workspace(int n)
+        : data(9, std::vector<double>(n, 0.0)), certainty(n, zd::kExactPhase | zd::kExactChange) {}
     zd::WorkingSeries series() {
         auto at = [this](int i) { return zd::WindowSeries{data[i].data()}; };
-        return {at(0), at(1), at(2), at(3), at(4), at(5), at(6), at(7), at(8)};
+        return {at(0), at(1), at(2), at(3), at(4), at(5), at(6), at(7), at(8), {certainty.data()}};
     }
     std::vector<std::vector<double>> data;
+    std::vector<zd::Certainty> certainty;
+    zd::StageContext context{zd::sse2Kernels()};
 };
 
 TEST(PhaseChange, WrapsOnlyFromBelow90ToAbove270) {
@@ -75,7 +79,7 @@ int rawPeriodAt(const std::vector<double>& deltaPhase, int bar, double previous 
     Workspace w(static_cast<int>(deltaPhase.size()));
     w.data[5] = deltaPhase;
     w.data[6][bar - 1] = previous;
-    zd::searchRawPeriods(w.series(), bar, bar + 1);
+    zd::searchRawPeriods(w.series(), bar, bar + 1, w.context);
     return static_cast<int>(w.data[6][bar]);
 }
 
@@ -116,8 +120,8 @@ TEST(RawPeriod, RangeAndSingleBarSearchesAgree) {
     for (auto pattern : patterns) {
         Workspace range(300), single(300);
         for (int i = 6; i < 300; ++i) range.data[5][i] = single.data[5][i] = pattern(i);
-        zd::searchRawPeriods(range.series(), 6, 300);
-        for (int l = 6; l < 300; ++l) zd::searchRawPeriods(single.series(), l, l + 1);
+        zd::searchRawPeriods(range.series(), 6, 300, range.context);
+        for (int l = 6; l < 300; ++l) zd::searchRawPeriods(single.series(), l, l + 1, single.context);
         EXPECT_EQ(range.data[6], single.data[6]);
     }
 }

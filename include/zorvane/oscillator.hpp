@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <stdexcept>
 #include <vector>
 
 namespace zorvane {
@@ -22,6 +23,12 @@ struct BarOutputs {
 float noValue();
 bool isNoValue(float value);
 
+// Bytes that fromBytes refuses; what() says why.
+class StateError : public std::invalid_argument {
+public:
+    using std::invalid_argument::invalid_argument;
+};
+
 // Streams bars: push() takes the two prices of the next bar and returns its
 // outputs. Constant time and memory per bar, whatever the length of history.
 class Oscillator {
@@ -34,6 +41,11 @@ public:
     Oscillator& operator=(Oscillator&&) noexcept;
 
     BarOutputs push(float priceA, float priceB);
+    // Replaces the prices of the last bar pushed (the bar still forming) and
+    // returns its new outputs: exactly what push would have returned had the
+    // bar arrived with these prices. Constant time; may be repeated. Throws
+    // std::logic_error when no bar has been pushed since construction or reset.
+    BarOutputs revise(float priceA, float priceB);
     // Forgets every bar pushed so far.
     void reset();
     // Number of bars pushed since construction or the last reset.
@@ -41,6 +53,14 @@ public:
     // The smoothed cycle period measured at the last bar pushed, in bars:
     // 0 until a cycle has been found (never before the 15th bar).
     int period() const;
+
+    // The whole streaming state as bytes (little-endian, versioned, with a
+    // checksum), for an object that continues bit for bit in another
+    // process or on another machine; revise works across it too.
+    std::vector<unsigned char> toBytes() const;
+    // Throws StateError for bytes that are not such a state, come from an
+    // unknown version, are truncated or damaged.
+    static Oscillator fromBytes(const unsigned char* bytes, std::size_t size);
 
 private:
     struct State;
@@ -51,5 +71,8 @@ private:
 // std::invalid_argument for a mode outside the enumeration or a null array
 // with a non-zero count, and std::bad_alloc when memory runs out.
 std::vector<float> compute(const float* priceA, const float* priceB, std::size_t count, Mode mode);
+// The same into the caller's `count` floats at output (which may alias a
+// price array, as for ZorvaneOscillator); output is untouched if it throws.
+void compute(const float* priceA, const float* priceB, std::size_t count, Mode mode, float* output);
 
 }  // namespace zorvane

@@ -1,13 +1,16 @@
 #include "zorvane/oscillator.hpp"
 
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <stdexcept>
 
 #include "bar_loop.hpp"
 #include "cycle_measurement.hpp"
+#include "floating_point_guard.hpp"
 #include "phase_outputs.hpp"
 #include "price_following.hpp"
+#include "state_bytes.hpp"
 
 namespace zorvane {
 
@@ -21,18 +24,134 @@ bool isNoValue(float value) {
     return bits == detail::kNoValueBits;
 }
 
-// The nine series as rings of the last kRingBars bars, and the angle table.
+// What a streaming object holds. `now` is everything push reads and may
+// change: the nine series and the certainty of the phase values as rings of
+// the last kRingBars bars, and the bar count. push writes its own bar's
+// slots (nothing reads them before that) and, in rare fallbacks, makes
+// earlier bars' phase values exact; those earlier words are kept in the
+// journal, so that revise can put them back and push again. A member push
+// changes belongs in History (and in forEachField); pure caches (rebuilt
+// on demand, like the angle table in `context`) stay outside and are neither
+// restored nor saved. One bar at a time gains nothing from wider vectors:
+// the baseline kernels serve every machine.
 struct Oscillator::State {
     static constexpr int kSeries = 9;
-    double rings[kSeries][detail::kRingBars] = {};
-    detail::AngleTable angles;
-    Bar nextBar = 0;
+    struct History {
+        Bar nextBar = 0;
+        double rings[kSeries][detail::kRingBars] = {};
+        detail::Certainty certainty[detail::kRingBars] = {};
+    };
+    static_assert(sizeof(History) == sizeof(Bar) + sizeof(History::rings) + sizeof(History::certainty),
+                  "list every History member in forEachField");
+
+    History now;
+    detail::UndoJournal journal;
+    detail::StageContext context{detail::sse2Kernels()};
+
+    State() = default;
+    State(const State& other) : now(other.now), journal(other.journal) {}
+    State& operator=(const State&) = delete;
+
+    // Out of line so that even the widening of the prices happens inside
+    // the caller's guard (with DAZ set, a subnormal float widens to zero).
+    [[gnu::noinline]] BarOutputs push(float priceA, float priceB);
+
+    // Puts back what the last push changed before its own bar.
+    void undoLastPush() {
+        auto* base = reinterpret_cast<unsigned char*>(&now);
+        for (int e = journal.entries; e-- > 0;) std::memcpy(base + journal.offsets[e], &journal.oldValues[e], 8);
+        journal.entries = 0;
+        --now.nextBar;
+    }
 
     detail::StreamingSeries series() {
-        auto at = [this](int i) { return detail::RingSeries{rings[i]}; };
-        return {at(0), at(1), at(2), at(3), at(4), at(5), at(6), at(7), at(8)};
+        auto at = [this](int i) { return detail::RingSeries{now.rings[i]}; };
+        return {at(0), at(1), at(2), at(3), at(4), at(5), at(6), at(7), at(8), {now.certainty}};
     }
+
+    bool plausible() const;
 };
+
+namespace {
+
+// Bump with any change to the fields below or to what they mean.
+constexpr std::uint32_t kStateVersion = 1;
+// Their rings, in the order of series().
+constexpr int kPhaseSeries = 4, kChangeSeries = 5, kRawPeriodSeries = 6, kPeriodSeries = 7;
+
+// Every member of a History, in the saved order. `field` gets a 64-bit
+// integer or a double.
+template <class AnyHistory, class Field>
+void forEachField(AnyHistory& history, Field field) {
+    field(history.nextBar);
+    for (auto& ring : history.rings)
+        for (auto& value : ring) field(value);
+    for (auto& value : history.certainty) field(value);
+}
+
+// The journal as its entry count and every slot of its capacity, so that
+// the saved size is fixed.
+template <class Field>
+void saveJournal(const detail::UndoJournal& journal, Field field) {
+    field(static_cast<std::int64_t>(journal.entries));
+    for (int e = 0; e < detail::UndoJournal::kCapacity; ++e) {
+        field(e < journal.entries ? journal.offsets[e] : std::int64_t{0});
+        field(static_cast<std::int64_t>(e < journal.entries ? journal.oldValues[e] : 0));
+    }
+}
+template <class Field>
+void loadJournal(detail::UndoJournal& journal, Field field) {
+    std::int64_t entries = 0, word = 0;
+    field(entries);
+    journal.entries = entries >= 0 && entries <= detail::UndoJournal::kCapacity ? static_cast<int>(entries) : -1;
+    for (int e = 0; e < detail::UndoJournal::kCapacity; ++e) {
+        field(journal.offsets[e]);
+        field(word);
+        journal.oldValues[e] = static_cast<std::uint64_t>(word);
+    }
+}
+
+bool isWholeIn(double value, double low, double high) {
+    return value >= low && value <= high && value == static_cast<double>(static_cast<int>(value));
+}
+
+// Values the stages rely on (periods index tables and are converted to
+// integers, certainty bits choose paths), checked so that crafted bytes
+// with a valid checksum cannot lead them astray.
+template <class AnyHistory>
+bool plausibleHistory(const AnyHistory& h) {
+    constexpr Bar kMostBars = Bar{1} << 62;  // far beyond any history, and push cannot overflow
+    constexpr detail::Certainty kKnownBits =
+        detail::kExactPhase | detail::kExactChange | detail::kWrapInDoubt;
+    if (h.nextBar < 0 || h.nextBar > kMostBars) return false;
+    for (Bar i = 0; i < detail::kRingBars; ++i)
+        if (!isWholeIn(h.rings[kRawPeriodSeries][i], 0, detail::kSearchLimit) ||
+            !isWholeIn(h.rings[kPeriodSeries][i], 0, detail::kMaxPeriod) ||
+            (h.certainty[i] & ~kKnownBits) != 0)
+            return false;
+    return true;
+}
+
+}  // namespace
+
+// Journal entries may only name words of the angle, change and certainty
+// rings: nothing else is ever journaled, and a restore writes where they say.
+bool Oscillator::State::plausible() const {
+    if (!plausibleHistory(now) || journal.entries < 0 || journal.entries > detail::UndoJournal::kCapacity)
+        return false;
+    const auto* base = reinterpret_cast<const unsigned char*>(&now);
+    auto offsetOf = [base](const void* p) { return static_cast<const unsigned char*>(p) - base; };
+    const std::int64_t rings[] = {offsetOf(now.rings[kPhaseSeries]), offsetOf(now.rings[kChangeSeries]),
+                                  offsetOf(now.certainty)};
+    constexpr std::int64_t kRingBytes = detail::kRingBars * 8;
+    for (int e = 0; e < journal.entries; ++e) {
+        const std::int64_t o = journal.offsets[e];
+        bool named = false;
+        for (std::int64_t ring : rings) named = named || (o >= ring && o < ring + kRingBytes && (o - ring) % 8 == 0);
+        if (!named) return false;
+    }
+    return true;
+}
 
 Oscillator::Oscillator() : state_(std::make_unique<State>()) {}
 Oscillator::~Oscillator() = default;
@@ -51,17 +170,32 @@ Oscillator& Oscillator::operator=(Oscillator&&) noexcept = default;
 
 void Oscillator::reset() { state_ = std::make_unique<State>(); }
 
-std::int64_t Oscillator::bars() const { return state_ ? state_->nextBar : 0; }
+std::int64_t Oscillator::bars() const { return state_ ? state_->now.nextBar : 0; }
 
 int Oscillator::period() const {
-    if (!state_ || state_->nextBar == 0) return 0;
-    return static_cast<int>(state_->series().period[state_->nextBar - 1]);
+    if (!state_ || state_->now.nextBar == 0) return 0;
+    return static_cast<int>(state_->series().period[state_->now.nextBar - 1]);
 }
 
 BarOutputs Oscillator::push(float priceA, float priceB) {
     if (!state_) state_ = std::make_unique<State>();
-    const Bar l = state_->nextBar++;
-    const detail::StreamingSeries s = state_->series();
+    const detail::FloatingPointGuard guard;
+    return state_->push(priceA, priceB);
+}
+
+BarOutputs Oscillator::revise(float priceA, float priceB) {
+    if (bars() == 0) throw std::logic_error("zorvane::Oscillator::revise: no bar has been pushed");
+    const detail::FloatingPointGuard guard;
+    state_->undoLastPush();
+    return state_->push(priceA, priceB);
+}
+
+BarOutputs Oscillator::State::push(float priceA, float priceB) {
+    journal.entries = 0;
+    context.journal = &journal;
+    context.journalBase = reinterpret_cast<unsigned char*>(&now);
+    const Bar l = now.nextBar++;
+    const detail::StreamingSeries s = series();
     const double mean = detail::meanPrice(priceA, priceB);
     if (l < detail::kWarmupBars) {
         detail::warmUpBar(s, l, mean);
@@ -69,23 +203,54 @@ BarOutputs Oscillator::push(float priceA, float priceB) {
         return {marker, marker, marker, marker};
     }
     s.mid[l] = mean;
-    detail::measureCycles(s, l, l + 1);
+    detail::measureCycles(s, l, l + 1, context);
     BarOutputs out;
     detail::averageOverCycles(s, l, l + 1, &out.cycleAverage);
     detail::smoothPrices(s, l, l + 1, &out.smoothedPrice);
-    detail::phaseOutputs(s, state_->angles, l, l + 1, &out.sine, &out.leadSine);
+    detail::phaseOutputs(s, context, l, l + 1, &out.sine, &out.leadSine);
     return out;
 }
 
-std::vector<float> compute(const float* priceA, const float* priceB, std::size_t count, Mode mode) {
+std::vector<unsigned char> Oscillator::toBytes() const {
+    if (!state_) return Oscillator().toBytes();
+    std::vector<std::uint64_t> words;
+    auto save = [&words](const auto& value) { words.push_back(detail::toWord(value)); };
+    forEachField(state_->now, save);
+    saveJournal(state_->journal, save);
+    return detail::encodeState(kStateVersion, words);
+}
+
+Oscillator Oscillator::fromBytes(const unsigned char* bytes, std::size_t size) {
+    Oscillator restored;
+    State& state = *restored.state_;
+    std::size_t count = 0;
+    auto counter = [&count](const auto&) { ++count; };
+    forEachField(state.now, counter);
+    saveJournal(state.journal, counter);
+    const std::vector<std::uint64_t> words = detail::decodeState(bytes, size, kStateVersion, count);
+    std::size_t next = 0;
+    auto load = [&](auto& value) { detail::fromWord(words[next++], value); };
+    forEachField(state.now, load);
+    loadJournal(state.journal, load);
+    if (!state.plausible())
+        throw StateError("zorvane::Oscillator::fromBytes: impossible values in the state");
+    return restored;
+}
+
+void compute(const float* priceA, const float* priceB, std::size_t count, Mode mode, float* output) {
     const auto modeNumber = static_cast<std::int32_t>(mode);
     if (modeNumber < 1 || modeNumber > 4) throw std::invalid_argument("zorvane::compute: unknown mode");
-    if (count == 0) return {};
-    if (!priceA || !priceB) throw std::invalid_argument("zorvane::compute: null price array");
-    std::vector<float> out(count);
-    if (!detail::runOscillator(priceA, priceB, modeNumber, static_cast<Bar>(count), out.data(),
+    if (count == 0) return;
+    if (!priceA || !priceB || !output) throw std::invalid_argument("zorvane::compute: null array");
+    const detail::FloatingPointGuard guard;
+    if (!detail::runOscillator(priceA, priceB, modeNumber, static_cast<Bar>(count), output,
                                detail::heapAllocator()))
         throw std::bad_alloc();
+}
+
+std::vector<float> compute(const float* priceA, const float* priceB, std::size_t count, Mode mode) {
+    std::vector<float> out(count);
+    compute(priceA, priceB, count, mode, out.data());
     return out;
 }
 

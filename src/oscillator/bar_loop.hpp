@@ -18,9 +18,15 @@ struct SeriesAllocator {
 
 SeriesAllocator heapAllocator();
 
+struct Kernels;
+struct FallbackCounts;
+
 // Writes the mode's values for `count` bars into output. Returns false, with
-// output untouched, when the working series cannot be obtained.
+// output untouched, when the working series cannot be obtained. The tests
+// and benchmarks may name the kernels (by default the widest the processor
+// runs) and, in a build that counts them, collect the fallbacks.
 bool runOscillator(const float* priceA, const float* priceB, std::int32_t mode, Bar count,
-                   float* output, const SeriesAllocator& allocator);
+                   float* output, const SeriesAllocator& allocator, const Kernels* kernels = nullptr,
+                   FallbackCounts* fallbacks = nullptr);
 
 }  // namespace zorvane::detail

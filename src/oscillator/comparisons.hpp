@@ -2,7 +2,7 @@
 // less-than and every is-zero test true and every greater-than test false;
 // plain C++ comparisons give false for all of them, so every test the
 // algorithm makes goes through these helpers. Negative zero is zero.
-// lessThan also has a two-lane form with the same rule per lane.
+// Each helper also has a lane-wise form with the same rule per lane.
 #pragma once
 
 #include "lanes.hpp"
@@ -20,6 +20,32 @@ inline bool isNotZero(double x) { return !isZero(x); }
 inline double raiseTo(double bound, double x) { return x > bound ? x : bound; }
 inline double lowerTo(double bound, double x) { return bound < x ? bound : x; }
 
-inline PairMask lessThan(Pair a, Pair b) { return ~(a >= b); }
+namespace {
 
+template <class V>
+inline MaskOf<V> lessThan(V a, V b) {
+    return ~(a >= b);
+}
+template <class V>
+inline MaskOf<V> greaterThan(V a, V b) {
+    return a > b;
+}
+template <class V>
+inline MaskOf<V> isZero(V x) {
+    return ~((x < 0.0) | (x > 0.0));
+}
+template <class V>
+inline MaskOf<V> isNotZero(V x) {
+    return ~isZero(x);
+}
+template <class V>
+inline V raiseTo(double bound, V x) {
+    return select(x > bound, x, V{} + bound);
+}
+template <class V>
+inline V lowerTo(double bound, V x) {
+    return select(bound < x, V{} + bound, x);
+}
+
+}  // namespace
 }  // namespace zorvane::detail

@@ -2,10 +2,34 @@
 
 #include <cmath>
 
+#include "certification.hpp"
 #include "comparisons.hpp"
 
 namespace zorvane::detail {
 namespace {
+
+// The library's angle and the exact change, for bars whose fast values
+// cannot decide something. Angles of the warm-up bars are exact zeros.
+template <class Layout>
+void makePhaseExact(const SeriesSet<Layout>& s, Bar bar, StageContext& context) {
+    if (s.certainty[bar] & kExactPhase) return;
+    context.remember(s.phase[bar]);
+    context.remember(s.certainty[bar]);
+    s.phase[bar] = phaseAngle(s.inPhase[bar], s.inPhase[bar - 1], s.quadrature[bar], s.quadrature[bar - 1]);
+    s.certainty[bar] |= kExactPhase;
+    context.count(&FallbackCounts::phaseAngles);
+}
+
+template <class Layout>
+void makeChangeExact(const SeriesSet<Layout>& s, Bar bar, StageContext& context) {
+    if (s.certainty[bar] & kExactChange) return;
+    makePhaseExact(s, bar - 1, context);
+    makePhaseExact(s, bar, context);
+    context.remember(s.deltaPhase[bar]);
+    context.remember(s.certainty[bar]);
+    s.deltaPhase[bar] = clampedPhaseChange(s.phase[bar - 1], s.phase[bar]);
+    s.certainty[bar] = (s.certainty[bar] | kExactChange) & ~kWrapInDoubt;
+}
 
 // The raw period search for one bar: add the phase changes of this bar and
 // the bars before it, newest first, until the sum passes a full turn; the
@@ -20,23 +44,57 @@ double searchOne(const SeriesSet<Layout>& s, Bar bar) {
     return 0.0;
 }
 
+// The same search on exact changes: every change it may add made exact.
+template <class Layout>
+double searchOneExactly(const SeriesSet<Layout>& s, Bar bar, StageContext& context) {
+    for (Bar j = bar > kSearchLimit ? bar - kSearchLimit : kWarmupBars; j <= bar; ++j)
+        makeChangeExact(s, j, context);
+    context.count(&FallbackCounts::searches);
+    return searchOne(s, bar);
+}
+
+// One bar's search on the changes as they are. The sums only grow, so only
+// the last sum before the stop and the one that stops can be near 360; and
+// a sum of exact changes is the literal sum itself (six changes clamped to
+// 60 make exactly 360, often). If no sum that holds an inexact change lies
+// within the margin, exact changes stop at the same term.
+template <class Layout>
+double searchOneCertified(const SeriesSet<Layout>& s, Bar bar, StageContext& context) {
+    double sum = 0.0;
+    bool inexact = false, doubt = false;
+    for (int m = 0; m <= kSearchLimit && bar - m >= 0; ++m) {
+        sum += s.deltaPhase[bar - m];
+        inexact = inexact || !(s.certainty[bar - m] & kExactChange);
+        doubt = doubt || (inexact && std::fabs(sum - 360.0) <= kSearchMarginDegrees);
+        if (greaterThan(sum, 360.0)) {
+            if (!doubt) return m;
+            break;
+        }
+    }
+    if (!doubt) return 0.0;
+    return searchOneExactly(s, bar, context);
+}
+
 // The search decided with exact sums. Every phase change lies in [1, 60],
 // so it is a whole multiple of 2^-52, and 41 of them scaled by 2^52 stay
 // below 2^64: differences of running totals kept modulo 2^64 give such sums
 // exactly. The rounded sums of the search differ from the exact ones by less
-// than 41 x 2^-53 x 2460 < 2e-11, so when the exact sums on both sides of the
-// crossing are further than 2^-30 from 360 the rounded search must stop at
-// the same term; otherwise the bar runs the rounded search itself. Nothing
-// here waits on the previous bar's result, so bars overlap in the pipeline.
+// than 41 x 2^-53 x 2460 < 2e-11, and the changes themselves may be off by
+// kPhaseChangeBound each (certification.hpp), so when the exact sums on both
+// sides of the crossing are further than the margin from 360 the rounded
+// search on exact changes must stop at the same term; otherwise the bar runs
+// that search itself. Nothing here waits on the previous bar's result, so
+// bars overlap in the pipeline.
 constexpr double kUnitsPerDegree = 4503599627370496.0;  // 2^52
 constexpr std::uint64_t kFullTurnUnits = std::uint64_t{360} << 52;
-constexpr std::uint64_t kMarginUnits = std::uint64_t{1} << 22;  // 2^-30 degrees
+constexpr std::uint64_t kMarginUnits = static_cast<std::uint64_t>(kSearchMarginDegrees * kUnitsPerDegree);
 constexpr int kTerms = kSearchLimit + 1;
 
 class ExactPhaseSums {
 public:
     // Ready to search bars from `first` on, which must be at least kTerms.
-    ExactPhaseSums(const WorkingSeries& s, Bar first) : s_(s), next_(first - kTerms) {
+    ExactPhaseSums(const WorkingSeries& s, Bar first, StageContext& context)
+        : s_(s), context_(context), next_(first - kTerms) {
         for (Bar bar = next_; bar < first; ++bar) append(bar);
     }
 
@@ -48,10 +106,14 @@ public:
         auto sumAfter = [this, l](Bar j) { return total(l) - total(j); };
         // How many of the windows ending at l-41 .. l-1 leave a sum above
         // 360; the sums shrink as the window does, so a binary search finds it.
+        // Without branches: the outcome of each probe is as good as random.
+        // A probe past the window reads some other slot of the ring and is
+        // ignored.
         int above = 0;
         for (int step = 32; step > 0; step /= 2) {
             const int probe = above + step;
-            if (probe <= kTerms && sumAfter(l - kTerms - 1 + probe) > kFullTurnUnits) above = probe;
+            const bool passes = (probe <= kTerms) & (sumAfter(l - kTerms - 1 + probe) > kFullTurnUnits);
+            above += step & -static_cast<int>(passes);
         }
         if (above == 0) {
             if (kFullTurnUnits - sumAfter(l - kTerms - 1) > kMarginUnits) return 0.0;
@@ -62,7 +124,7 @@ public:
             if (crossing - kFullTurnUnits > kMarginUnits && kFullTurnUnits - before > kMarginUnits)
                 return static_cast<double>(l - j - 1);
         }
-        return searchOne(s_, l);
+        return searchOneCertified(s_, l, context_);
     }
 
 private:
@@ -75,9 +137,43 @@ private:
 
     static constexpr Bar kMask = 63;
     const WorkingSeries& s_;
+    StageContext& context_;
     Bar next_;
     std::uint64_t totals_[kMask + 1] = {};
 };
+
+// The in-phase and quadrature filters run from bar to bar; the previous
+// bar's components are carried in locals rather than read back from the
+// series they were just stored in.
+template <class Layout>
+void filterComponents(const SeriesSet<Layout>& s, Bar first, Bar last) {
+    double inPhaseBefore = s.inPhase[first - 1];
+    double quadratureBefore = s.quadrature[first - 1];
+    for (Bar l = first; l < last; ++l) {
+        const double difference = s.mid[l] - s.mid[l - 6];
+        s.differenced[l] = difference;
+        const double q = 0.25 * (s.differenced[l - 2] - s.differenced[l - 4]) +
+                         0.75 * (difference - s.differenced[l - 6]);
+        inPhaseBefore = s.inPhase[l] = 0.33 * s.differenced[l - 3] + 0.67 * inPhaseBefore;
+        quadratureBefore = s.quadrature[l] = 0.2 * q + 0.8 * quadratureBefore;
+    }
+}
+
+// Angles and changes of one bar of a ring, through the same kernels on
+// copies of the two bars they read.
+template <class Layout>
+bool anglesAndChangesOfOneBar(const SeriesSet<Layout>& s, Bar l, const Kernels& kernels) {
+    const double inPhase[2] = {s.inPhase[l - 1], s.inPhase[l]};
+    const double quadrature[2] = {s.quadrature[l - 1], s.quadrature[l]};
+    double phase[2] = {s.phase[l - 1], 0.0}, change;
+    Certainty certainty[2] = {s.certainty[l - 1], 0};
+    kernels.phaseAngles(inPhase + 1, quadrature + 1, 1, phase + 1, certainty + 1);
+    const bool doubt = kernels.phaseChanges(phase + 1, 1, &change, certainty + 1);
+    s.phase[l] = phase[1];
+    s.deltaPhase[l] = change;
+    s.certainty[l] = certainty[1];
+    return doubt;
+}
 
 }  // namespace
 
@@ -102,42 +198,63 @@ double clampedPhaseChange(double before, double now) {
 }
 
 template <class Layout>
-void measurePhases(const SeriesSet<Layout>& s, Bar first, Bar last) {
-    // Three sweeps over the bars. Only the first carries a value from bar to
-    // bar; the angles and their changes are independent per bar, so the
-    // arctangents of neighbouring bars overlap in the processor. The previous
-    // bar's components are carried in locals rather than read back from the
-    // series they were just stored in.
-    double inPhaseBefore = s.inPhase[first - 1];
-    double quadratureBefore = s.quadrature[first - 1];
-    for (Bar l = first; l < last; ++l) {
-        const double difference = s.mid[l] - s.mid[l - 6];
-        s.differenced[l] = difference;
-        const double q = 0.25 * (s.differenced[l - 2] - s.differenced[l - 4]) +
-                         0.75 * (difference - s.differenced[l - 6]);
-        inPhaseBefore = s.inPhase[l] = 0.33 * s.differenced[l - 3] + 0.67 * inPhaseBefore;
-        quadratureBefore = s.quadrature[l] = 0.2 * q + 0.8 * quadratureBefore;
+void measureAnglesAndChanges(const SeriesSet<Layout>& s, Bar first, Bar last, StageContext& context) {
+    // Independent per bar: many bars at once, with the fast arctangent.
+    // Changes whose wrap test the fast angles cannot decide are then redone
+    // from the library's angles.
+    bool doubt = false;
+    if constexpr (Layout::kContiguous) {
+        const auto n = static_cast<int>(last - first);
+        context.kernels.phaseAngles(s.inPhase.at(first), s.quadrature.at(first), n, s.phase.at(first),
+                                    s.certainty.at(first));
+        doubt = context.kernels.phaseChanges(s.phase.at(first), n, s.deltaPhase.at(first), s.certainty.at(first));
+    } else {
+        for (Bar l = first; l < last; ++l) doubt |= anglesAndChangesOfOneBar(s, l, context.kernels);
     }
+    if (!doubt) return;
     for (Bar l = first; l < last; ++l)
-        s.phase[l] = phaseAngle(s.inPhase[l], s.inPhase[l - 1], s.quadrature[l], s.quadrature[l - 1]);
-    for (Bar l = first; l < last; ++l) s.deltaPhase[l] = clampedPhaseChange(s.phase[l - 1], s.phase[l]);
+        if (s.certainty[l] & kWrapInDoubt) {
+            context.count(&FallbackCounts::wrapTests);
+            makeChangeExact(s, l, context);
+        }
 }
 
 template <class Layout>
-void searchRawPeriods(const SeriesSet<Layout>& s, Bar first, Bar last) {
-    // Without a pass over 360 the bar keeps the previous bar's raw period.
-    auto record = [&s](Bar bar, double found) {
-        s.rawPeriod[bar] = isZero(found) ? s.rawPeriod[bar - 1] : found;
+void measurePhases(const SeriesSet<Layout>& s, Bar first, Bar last, StageContext& context) {
+    filterComponents(s, first, last);
+    measureAnglesAndChanges(s, first, last, context);
+}
+
+template <class Layout>
+void searchRawPeriods(const SeriesSet<Layout>& s, Bar first, Bar last, StageContext& context) {
+    // Without a pass over 360 the bar keeps the previous bar's raw period
+    // (carried in a local: the series would make a chain through memory).
+    double previous = s.rawPeriod[first - 1];
+    auto record = [&s, &previous](Bar bar, double found) {
+        previous = isZero(found) ? previous : found;
+        s.rawPeriod[bar] = previous;
     };
     Bar l = first;
     if constexpr (Layout::kContiguous) {
-        for (; l < last && l < kTerms; ++l) record(l, searchOne(s, l));
+        for (; l < last && l < kTerms; ++l) record(l, searchOneCertified(s, l, context));
+        if (context.kernels.rawPeriods && last - l > 1) {
+            // Many bars side by side; bars in doubt are searched one by one.
+            double found[kChunkBars];
+            std::uint64_t doubts[kChunkBars / 64];
+            for (; l < last; l += kChunkBars) {
+                const int n = static_cast<int>(last - l < kChunkBars ? last - l : kChunkBars);
+                context.kernels.rawPeriods(s.deltaPhase.at(l), n, static_cast<int>(previous) + 1, found, doubts);
+                for (int k = 0; k < n; ++k)
+                    record(l + k, doubts[k / 64] >> (k % 64) & 1 ? searchOneCertified(s, l + k, context) : found[k]);
+            }
+            return;
+        }
         if (last - l > 1) {
-            ExactPhaseSums sums(s, l);
+            ExactPhaseSums sums(s, l, context);
             for (; l < last; ++l) record(l, sums.searchNext());
         }
     }
-    for (; l < last; ++l) record(l, searchOne(s, l));
+    for (; l < last; ++l) record(l, searchOneCertified(s, l, context));
 }
 
 template <class Layout>
@@ -146,18 +263,19 @@ void smoothPeriods(const SeriesSet<Layout>& s, Bar first, Bar last) {
     // exactly in doubles (every term is a small multiple of 0.25), so its
     // truncation is the integer quotient (3p + r) / 4: the same value
     // without a conversion chain from bar to bar.
-    std::int32_t previous = static_cast<std::int32_t>(s.period[first - 1]);
+    auto previous = static_cast<std::uint32_t>(s.period[first - 1]);
     for (Bar l = first; l < last; ++l) {
-        previous = (3 * previous + static_cast<std::int32_t>(s.rawPeriod[l])) / 4;
+        previous = (3 * previous + static_cast<std::uint32_t>(s.rawPeriod[l])) >> 2;
         s.period[l] = previous;
     }
 }
 
 // The two layouts the stages run over.
-template void measurePhases(const WorkingSeries&, Bar, Bar);
-template void measurePhases(const StreamingSeries&, Bar, Bar);
-template void searchRawPeriods(const WorkingSeries&, Bar, Bar);
-template void searchRawPeriods(const StreamingSeries&, Bar, Bar);
+template void measureAnglesAndChanges(const WorkingSeries&, Bar, Bar, StageContext&);
+template void measurePhases(const WorkingSeries&, Bar, Bar, StageContext&);
+template void measurePhases(const StreamingSeries&, Bar, Bar, StageContext&);
+template void searchRawPeriods(const WorkingSeries&, Bar, Bar, StageContext&);
+template void searchRawPeriods(const StreamingSeries&, Bar, Bar, StageContext&);
 template void smoothPeriods(const WorkingSeries&, Bar, Bar);
 template void smoothPeriods(const StreamingSeries&, Bar, Bar);
 

@@ -8,6 +8,7 @@
 // same bits either way.
 #pragma once
 
+#include "stage_context.hpp"
 #include "working_series.hpp"
 
 namespace zorvane::detail {
@@ -17,7 +18,8 @@ inline double meanPrice(float priceA, float priceB) {
 }
 
 // Phase angle in degrees from the current and previous in-phase and
-// quadrature components: 0 to 360 for finite components.
+// quadrature components: 0 to 360 for finite components. With the library's
+// arctangent: the value the fast path must stand in for.
 double phaseAngle(double inPhaseNow, double inPhaseBefore, double quadratureNow,
                   double quadratureBefore);
 
@@ -27,13 +29,21 @@ double clampedPhaseChange(double before, double now);
 
 // Difference, in-phase and quadrature components, phase angle and clamped
 // phase change for bars [first, last); mid must already hold those bars.
+// The angles may come from the fast arctangent (their certainty says which),
+// never off by enough to change a later decision.
 template <class Layout>
-void measurePhases(const SeriesSet<Layout>& s, Bar first, Bar last);
+void measurePhases(const SeriesSet<Layout>& s, Bar first, Bar last, StageContext& context);
+
+// The second half of measurePhases: angles and changes of bars [first,
+// last) from the components already there.
+template <class Layout>
+void measureAnglesAndChanges(const SeriesSet<Layout>& s, Bar first, Bar last, StageContext& context);
 
 // Raw period for bars [first, last): how many earlier phase changes it takes
-// for the sum to pass a full turn; needs deltaPhase up to last - 1.
+// for the sum to pass a full turn; needs deltaPhase up to last - 1. Exactly
+// the literal search's result, whatever angles the changes came from.
 template <class Layout>
-void searchRawPeriods(const SeriesSet<Layout>& s, Bar first, Bar last);
+void searchRawPeriods(const SeriesSet<Layout>& s, Bar first, Bar last, StageContext& context);
 
 // Smoothed, truncated period for bars [first, last); needs rawPeriod.
 template <class Layout>
@@ -41,9 +51,9 @@ void smoothPeriods(const SeriesSet<Layout>& s, Bar first, Bar last);
 
 // The three passes in order, for bars that arrive one at a time.
 template <class Layout>
-void measureCycles(const SeriesSet<Layout>& s, Bar first, Bar last) {
-    measurePhases(s, first, last);
-    searchRawPeriods(s, first, last);
+void measureCycles(const SeriesSet<Layout>& s, Bar first, Bar last, StageContext& context) {
+    measurePhases(s, first, last, context);
+    searchRawPeriods(s, first, last, context);
     smoothPeriods(s, first, last);
 }
 

@@ -6,6 +6,8 @@
 #include <cstring>
 
 #include "cycle_measurement.hpp"
+#include "floating_point_guard.hpp"
+#include "kernels.hpp"
 #include "phase_outputs.hpp"
 #include "price_following.hpp"
 #include "zorvane/oscillator.h"
@@ -37,9 +39,9 @@ public:
     SeriesBlocks& operator=(const SeriesBlocks&) = delete;
 
     bool complete() const { return obtained_ == kSeriesCount; }
-    WorkingSeries series() const {
+    WorkingSeries series(Certainty* certainty) const {
         auto at = [this](int i) { return WindowSeries{blocks_[i]}; };
-        return {at(0), at(1), at(2), at(3), at(4), at(5), at(6), at(7), at(8)};
+        return {at(0), at(1), at(2), at(3), at(4), at(5), at(6), at(7), at(8), {certainty}};
     }
 
 private:
@@ -50,26 +52,13 @@ private:
 
 // The output steps of bars [first, last), writing out[l - first].
 void writeOutputs(const WorkingSeries& s, std::int32_t mode, Bar first, Bar last, float* out,
-                  AngleTable& angles) {
+                  StageContext& context) {
     switch (mode) {
         case kCycleAverage: averageOverCycles(s, first, last, out); break;
         case kSmoothedPrice: smoothPrices(s, first, last, out); break;
-        case kSine: phaseOutputs(s, angles, first, last, out, nullptr); break;
-        case kLeadSine: phaseOutputs(s, angles, first, last, nullptr, out); break;
+        case kSine: phaseOutputs(s, context, first, last, out, nullptr); break;
+        case kLeadSine: phaseOutputs(s, context, first, last, nullptr, out); break;
         default: break;
-    }
-}
-
-// Each bar reads its prices, then runs every stage, then stores its output.
-// Needed when output overlaps a price array at an offset: a later bar may
-// then read what an earlier bar stored.
-void runBarByBar(const WorkingSeries& s, const float* priceA, const float* priceB,
-                 std::int32_t mode, Bar count, float* output) {
-    AngleTable angles;
-    for (Bar l = kWarmupBars; l < count; ++l) {
-        s.mid[l] = meanPrice(priceA[l], priceB[l]);
-        measureCycles(s, l, l + 1);
-        writeOutputs(s, mode, l, l + 1, output + l, angles);
     }
 }
 
@@ -78,8 +67,8 @@ void runBarByBar(const WorkingSeries& s, const float* priceA, const float* price
 // The nine windows are packed into as few of the blocks as hold them, so a
 // call faults in only a few fresh pages (which is what a mid-sized call
 // would otherwise spend most of its time on). A window keeps enough earlier
-// bars for every look-back.
-constexpr Bar kChunkBars = 512;
+// bars for every look-back. The certainty of the phase values needs no block
+// of its own: its window lives on the stack.
 constexpr Bar kCarriedBars = 64;
 constexpr Bar kWindowBars = kCarriedBars + kChunkBars;
 static_assert(kCarriedBars > kSearchLimit + 1, "the window must hold every look-back");
@@ -105,20 +94,30 @@ void slideWindow(WorkingSeries& s, Bar nextBar) {
         std::memmove(series.data, series.at(keptFrom), kCarriedBars * sizeof(double));
         series.origin = keptFrom;
     });
+    std::memmove(s.certainty.data, s.certainty.at(keptFrom), kCarriedBars * sizeof(Certainty));
+    s.certainty.origin = keptFrom;
 }
 
-// Stage by stage over a chunk of bars. Every price of a chunk is read
-// before its first output is stored, which gives the same result as bar by
-// bar unless output overlaps a price array at an offset.
-void runInPasses(WorkingSeries s, const float* priceA, const float* priceB, std::int32_t mode,
-                 Bar count, float* output) {
-    AngleTable angles;
+// Chunk by chunk; inside a chunk either stage by stage over all its bars, or
+// (when output overlaps a price array at an offset, so that a later bar may
+// read what an earlier bar stored) every stage of one bar before the next
+// bar's prices are read. Stage by stage reads every price of a chunk before
+// its first output is stored, which gives the same result as bar by bar in
+// every other case, output aliasing a price array included.
+void runChunks(WorkingSeries s, const float* priceA, const float* priceB, std::int32_t mode, Bar count,
+               float* output, bool barByBar, StageContext& context) {
     for (Bar first = kWarmupBars, last = count > kWindowBars ? kWindowBars : count; first < count;) {
-        for (Bar l = first; l < last; ++l) s.mid[l] = meanPrice(priceA[l], priceB[l]);
-        measurePhases(s, first, last);
-        searchRawPeriods(s, first, last);
-        smoothPeriods(s, first, last);
-        writeOutputs(s, mode, first, last, output + first, angles);
+        if (barByBar) {
+            for (Bar l = first; l < last; ++l) {
+                s.mid[l] = meanPrice(priceA[l], priceB[l]);
+                measureCycles(s, l, l + 1, context);
+                writeOutputs(s, mode, l, l + 1, output + l, context);
+            }
+        } else {
+            for (Bar l = first; l < last; ++l) s.mid[l] = meanPrice(priceA[l], priceB[l]);
+            measureCycles(s, first, last, context);
+            writeOutputs(s, mode, first, last, output + first, context);
+        }
         if (last == count) break;
         slideWindow(s, last);
         first = last;
@@ -142,7 +141,8 @@ SeriesAllocator heapAllocator() {
 }
 
 bool runOscillator(const float* priceA, const float* priceB, std::int32_t mode, Bar count,
-                   float* output, const SeriesAllocator& allocator) {
+                   float* output, const SeriesAllocator& allocator, const Kernels* kernels,
+                   [[maybe_unused]] FallbackCounts* fallbacks) {
     if (!priceA || !priceB || !output || count <= 0) return true;
     if (count < kWarmupBars) {
         // Too short for a warm-up: mark what exists, read nothing.
@@ -151,9 +151,9 @@ bool runOscillator(const float* priceA, const float* priceB, std::int32_t mode, 
     }
     SeriesBlocks blocks(count, allocator);
     if (!blocks.complete()) return false;
-    WorkingSeries s = blocks.series();
-    const bool inBarOrder = overlapsAtOffset(priceA, output, count) || overlapsAtOffset(priceB, output, count);
-    if (!inBarOrder) placeWindows(s, count);
+    Certainty certainty[kWindowBars];
+    WorkingSeries s = blocks.series(certainty);
+    placeWindows(s, count);
 
     // The marker goes in before the bar's prices are read: with output
     // aliasing a price array, the marker is what the mean is taken of.
@@ -165,10 +165,12 @@ bool runOscillator(const float* priceA, const float* priceB, std::int32_t mode, 
     // there is nothing more to compute.
     if (!followsPrice(mode) && !followsPhase(mode)) return true;
 
-    if (inBarOrder)
-        runBarByBar(s, priceA, priceB, mode, count, output);
-    else
-        runInPasses(s, priceA, priceB, mode, count, output);
+    const bool barByBar = overlapsAtOffset(priceA, output, count) || overlapsAtOffset(priceB, output, count);
+    StageContext context(kernels ? *kernels : kernelsForThisMachine());
+    runChunks(s, priceA, priceB, mode, count, output, barByBar, context);
+#if defined(ZORVANE_COUNT_FALLBACKS)
+    if (fallbacks) *fallbacks += context.fallbacks;
+#endif
     return true;
 }
 
@@ -183,6 +185,7 @@ bool runOscillator(const float* priceA, const float* priceB, std::int32_t mode, 
 
 extern "C" ZORVANE_EXPORT ZORVANE_ENTRY_ALIGN void ZORVANE_CALL ZorvaneOscillator(
     const float* priceA, const float* priceB, int32_t mode, int32_t count, float* output) {
+    const zorvane::detail::FloatingPointGuard guard;
     zorvane::detail::runOscillator(priceA, priceB, mode, count, output,
                                    zorvane::detail::heapAllocator());
 }

@@ -1,7 +1,15 @@
-// Two doubles side by side in one SSE2 register, for running the same
-// per-bar formula on neighbouring bars at once. Each lane is plain IEEE
-// double arithmetic, so a lane gives the bits the scalar formula gives.
+// Doubles side by side in one vector register, for running the same per-bar
+// formula on neighbouring bars at once: two lanes in SSE2 (every x86 build),
+// four in AVX2 and eight in AVX-512 (their kernels are compiled separately
+// and chosen at run time). Each lane is plain IEEE double arithmetic, so a
+// lane gives the bits the scalar formula gives.
+//
+// The helpers have internal linkage: the kernels of every instruction set
+// instantiate them, and one translation unit's AVX copy must never stand in
+// for another's SSE2 one.
 #pragma once
+
+#include <immintrin.h>
 
 #include <cstdint>
 #include <cstring>
@@ -9,18 +17,179 @@
 namespace zorvane::detail {
 
 typedef double Pair __attribute__((vector_size(16)));
-typedef std::int64_t PairMask __attribute__((vector_size(16)));
+typedef double Quad __attribute__((vector_size(32)));
+typedef double Octet __attribute__((vector_size(64)));
 
-inline Pair loadPair(const double* p) {
-    Pair v;
+template <class V>
+constexpr int kLanes = sizeof(V) / sizeof(double);
+
+// A comparison's result: all ones in a lane where it holds.
+template <class V>
+using MaskOf = decltype(V{} < V{});
+typedef MaskOf<Pair> PairMask;
+
+// Floats as many as V has doubles (the outputs are stored as floats).
+template <class V>
+struct FloatLanes;
+template <>
+struct FloatLanes<Pair> {
+    typedef float Type __attribute__((vector_size(8)));
+};
+template <>
+struct FloatLanes<Quad> {
+    typedef float Type __attribute__((vector_size(16)));
+};
+template <>
+struct FloatLanes<Octet> {
+    typedef float Type __attribute__((vector_size(32)));
+};
+template <class V>
+using FloatsOf = typename FloatLanes<V>::Type;
+
+namespace {
+
+template <class V>
+inline V loadLanes(const double* p) {
+    V v;
     std::memcpy(&v, p, sizeof v);
     return v;
 }
+template <class V>
+inline void storeLanes(double* p, V v) {
+    std::memcpy(p, &v, sizeof v);
+}
+// The first `count` lanes from memory, the rest `fill`: for the last bars of
+// a range, without reading past its end.
+template <class V>
+inline V loadFirstLanes(const double* p, int count, double fill) {
+    V v = V{} + fill;
+    for (int k = 0; k < count; ++k) v[k] = p[k];
+    return v;
+}
+
+// Bit k set where lane k of the mask is.
+template <class V>
+inline std::uint32_t laneBits(MaskOf<V> mask) {
+#if defined(__AVX512DQ__)
+    if constexpr (sizeof(V) == 64) return _mm512_movepi64_mask(__m512i(mask));
+#endif
+#if defined(__AVX__)
+    if constexpr (sizeof(V) == 32) return static_cast<std::uint32_t>(_mm256_movemask_pd(__m256d(mask)));
+#endif
+    if constexpr (sizeof(V) == 16) return static_cast<std::uint32_t>(_mm_movemask_pd(__m128d(mask)));
+    std::uint32_t bits = 0;
+    for (int k = 0; k < kLanes<V>; ++k) bits |= (mask[k] ? 1u : 0u) << k;
+    return bits;
+}
+
+template <class V>
+inline bool anyLane(MaskOf<V> mask) {
+    return laneBits<V>(mask) != 0;
+}
+
+inline Pair loadPair(const double* p) { return loadLanes<Pair>(p); }
 inline Pair pairOf(double a, double b) { return Pair{a, b}; }
 inline Pair broadcast(double a) { return Pair{a, a}; }
 
+template <class V>
+inline V asDoubles(MaskOf<V> bits) {
+    V v;
+    std::memcpy(&v, &bits, sizeof v);
+    return v;
+}
+template <class V>
+inline MaskOf<V> asBits(V v) {
+    MaskOf<V> bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    return bits;
+}
+
+// SSE2 has no 64-bit integer comparisons (the compiler would emulate them
+// lane by lane), so masks are made by comparing doubles.
+
+// All ones in the first `count` lanes.
+template <class V>
+inline MaskOf<V> firstLanes(int count) {
+    V index;
+    for (int k = 0; k < kLanes<V>; ++k) index[k] = k;
+    return index < static_cast<double>(count);
+}
+
+// All ones in the lanes whose word has bit `bit` set: the bit is moved to
+// the sign of 1.0, and the sign compared.
+template <class V>
+inline MaskOf<V> bitIsSet(MaskOf<V> words, int bit) {
+    const MaskOf<V> signBit = MaskOf<V>{} + INT64_MIN;
+    const MaskOf<V> one = MaskOf<V>{} + 0x3FF0000000000000;
+    return asDoubles<V>(((words << (63 - bit)) & signBit) | one) < 0.0;
+}
+
+// Lanes of `a` where mask is set, of `b` elsewhere.
+template <class V>
+inline V select(MaskOf<V> mask, V a, V b) {
+#if !defined(__SSE4_1__)
+    // Without a blend instruction GCC turns a recognised select into lane by
+    // lane scalar moves; hiding where the mask came from keeps it bitwise.
+    if constexpr (sizeof(V) == 16) __asm__("" : "+x"(mask));
+#endif
+    return asDoubles<V>((mask & asBits(a)) | (~mask & asBits(b)));
+}
+
 // Keeps lanes where mask is set and makes the others +0, which leaves a
 // running sum that started at +0 unchanged.
-inline Pair keepWhere(PairMask mask, Pair v) { return reinterpret_cast<Pair>(mask & reinterpret_cast<PairMask>(v)); }
+template <class V>
+inline V keepWhere(MaskOf<V> mask, V v) {
+    return asDoubles<V>(mask & asBits(v));
+}
 
+template <class V>
+inline V absolute(V v) {
+    return asDoubles<V>(asBits(v) & (MaskOf<V>{} + INT64_MAX));
+}
+// The magnitude of `magnitude` with the sign of `sign`, per lane.
+template <class V>
+inline V withSignOf(V magnitude, V sign) {
+    const MaskOf<V> signBit = MaskOf<V>{} + INT64_MIN;
+    return asDoubles<V>((asBits(magnitude) & ~signBit) | (asBits(sign) & signBit));
+}
+
+
+// a * b + c, fused where the kernel's instruction set has it: allowed inside
+// an approximation, whose bound covers either way of evaluating.
+template <class V>
+inline V multiplyAdd(V a, V b, V c) {
+#if defined(__FMA__)
+    if constexpr (sizeof(V) == 16) return reinterpret_cast<V>(_mm_fmadd_pd(__m128d(a), __m128d(b), __m128d(c)));
+    if constexpr (sizeof(V) == 32) return reinterpret_cast<V>(_mm256_fmadd_pd(__m256d(a), __m256d(b), __m256d(c)));
+#endif
+#if defined(__AVX512F__)
+    if constexpr (sizeof(V) == 64) return reinterpret_cast<V>(_mm512_fmadd_pd(__m512d(a), __m512d(b), __m512d(c)));
+#endif
+    return a * b + c;
+}
+
+// The test builds that show what the error bounds are worth move every fast
+// result by ZORVANE_APPROXIMATION_PERTURBATION times its bound, up or down
+// by a bit of the argument: results must not change at 1, and must at far
+// more.
+template <class V>
+inline V perturbedInTests(V result, [[maybe_unused]] V argument, [[maybe_unused]] double bound) {
+#if defined(ZORVANE_APPROXIMATION_PERTURBATION)
+    const MaskOf<V> bits = asBits(argument);
+    const MaskOf<V> up = bitIsSet<V>(bits ^ (bits >> 7) ^ (bits >> 29), 3);
+    const double amount = bound * ZORVANE_APPROXIMATION_PERTURBATION;
+    return result + select(up, V{} + amount, V{} - amount);
+#else
+    return result;
+#endif
+}
+
+template <class V, int N>
+inline V horner(V z, const double (&coefficients)[N]) {
+    V p = V{} + coefficients[0];
+    for (int i = 1; i < N; ++i) p = multiplyAdd(p, z, V{} + coefficients[i]);
+    return p;
+}
+
+}  // namespace
 }  // namespace zorvane::detail

@@ -4,84 +4,30 @@
 
 #include "comparisons.hpp"
 #include "cycle_measurement.hpp"
-#include "lanes.hpp"
 
 namespace zorvane::detail {
 namespace {
 
 constexpr double kFullTurnRadians = 6.283185307;  // deliberately not 2 pi
 
-struct Correlation {
-    double sineSum, cosineSum;
-};
-
 // The correlation of one bar: the last P mean prices, current bar first,
 // against one full sine and cosine period.
 template <class Layout>
-Correlation correlateOne(const SeriesSet<Layout>& s, AngleTable& table, Bar bar) {
+void correlateOne(const SeriesSet<Layout>& s, AngleTable& table, Bar bar, double& sineSum, double& cosineSum) {
     const int period = static_cast<int>(s.period[bar]);
-    Correlation c{0.0, 0.0};
-    if (period < 1) return c;
+    sineSum = cosineSum = 0.0;
     const AngleTable::Row angles = table.row(period);
     for (int n = 0; n < period; ++n) {
         const double price = s.mid[bar - n];
-        c.sineSum += angles.sines[n] * price;
-        c.cosineSum += angles.cosines[n] * price;
+        sineSum += angles.sines[n] * price;
+        cosineSum += angles.cosines[n] * price;
     }
-    return c;
 }
 
-// The same for four neighbouring bars at once, two per register; needs mid
-// side by side from 36 bars before. The lanes run together over the terms
-// all four periods have, then each lane adds its own remaining terms, so
-// every lane adds its terms in the same order as above.
-void correlateFour(const WorkingSeries& s, AngleTable& table, Bar firstBar, Correlation (&c)[4]) {
-    const double* mid = s.mid.at(firstBar);
-    int period[4];
-    AngleTable::Row angles[4];
-    int common = kMaxPeriod;
-    for (int k = 0; k < 4; ++k) {
-        period[k] = static_cast<int>(s.period[firstBar + k]);
-        angles[k] = table.row(period[k]);
-        common = period[k] < common ? period[k] : common;
-    }
-    Pair sineLow = {}, cosineLow = {}, sineHigh = {}, cosineHigh = {};
-    auto addTerms = [&](int n, Pair sinesLow, Pair cosinesLow, Pair sinesHigh, Pair cosinesHigh) {
-        const Pair priceLow = loadPair(mid - n), priceHigh = loadPair(mid + 2 - n);
-        sineLow += sinesLow * priceLow;
-        cosineLow += cosinesLow * priceLow;
-        sineHigh += sinesHigh * priceHigh;
-        cosineHigh += cosinesHigh * priceHigh;
-    };
-    if (period[0] == period[1] && period[0] == period[2] && period[0] == period[3]) {
-        // Neighbouring bars usually share their period: one angle for all lanes.
-        for (int n = 0; n < common; ++n) {
-            const Pair sine = broadcast(angles[0].sines[n]), cosine = broadcast(angles[0].cosines[n]);
-            addTerms(n, sine, cosine, sine, cosine);
-        }
-    } else {
-        for (int n = 0; n < common; ++n)
-            addTerms(n, pairOf(angles[0].sines[n], angles[1].sines[n]),
-                     pairOf(angles[0].cosines[n], angles[1].cosines[n]),
-                     pairOf(angles[2].sines[n], angles[3].sines[n]),
-                     pairOf(angles[2].cosines[n], angles[3].cosines[n]));
-    }
-    c[0] = {sineLow[0], cosineLow[0]};
-    c[1] = {sineLow[1], cosineLow[1]};
-    c[2] = {sineHigh[0], cosineHigh[0]};
-    c[3] = {sineHigh[1], cosineHigh[1]};
-    for (int k = 0; k < 4; ++k)
-        for (int n = common; n < period[k]; ++n) {
-            const double price = mid[k - n];
-            c[k].sineSum += angles[k].sines[n] * price;
-            c[k].cosineSum += angles[k].cosines[n] * price;
-        }
-}
-
-template <class Layout>
-void storePhase(const SeriesSet<Layout>& s, Bar bar, const Correlation& c, float* sineOut,
-                float* leadSineOut) {
-    const double phase = cyclePhase(c.sineSum, c.cosineSum, s.period[bar], unroundedPeriod(s, bar));
+// The literal chain, for bars whose float the fast path could not vouch for.
+void exactOutputs(double sineSum, double cosineSum, double period, double unrounded, float* sineOut,
+                  float* leadSineOut) {
+    const double phase = cyclePhase(sineSum, cosineSum, period, unrounded);
     if (sineOut) *sineOut = toOutput(std::sin(phase * kRadiansPerDegree));
     if (leadSineOut) *leadSineOut = toOutput(std::sin((phase + 45.0) * kRadiansPerDegree));
 }
@@ -102,7 +48,8 @@ double cyclePhase(double sineSum, double cosineSum, double period, double unroun
     return phase;
 }
 
-void AngleTable::fill(int period, int offset) {
+void AngleTable::fill(int period) {
+    const int offset = rowOffset(period);
     for (int n = 0; n < period; ++n) {
         const double angle = static_cast<double>(n) * kFullTurnRadians / static_cast<double>(period);
         sines_[offset + n] = std::sin(angle);
@@ -112,25 +59,48 @@ void AngleTable::fill(int period, int offset) {
 }
 
 template <class Layout>
-void phaseOutputs(const SeriesSet<Layout>& s, AngleTable& table, Bar first, Bar last, float* sineOut,
+void phaseOutputs(const SeriesSet<Layout>& s, StageContext& context, Bar first, Bar last, float* sineOut,
                   float* leadSineOut) {
     auto at = [first](float* out, Bar bar) { return out ? out + (bar - first) : nullptr; };
-    Bar l = first;
-    if constexpr (Layout::kContiguous) {
-        for (; l < last && l < kMaxPeriod; ++l)
-            storePhase(s, l, correlateOne(s, table, l), at(sineOut, l), at(leadSineOut, l));
-        for (; l + 4 <= last; l += 4) {
-            Correlation c[4];
-            correlateFour(s, table, l, c);
-            for (int k = 0; k < 4; ++k)
-                storePhase(s, l + k, c[k], at(sineOut, l + k), at(leadSineOut, l + k));
+    for (Bar block = first; block < last; block += kKernelBars) {
+        const int n = static_cast<int>(last - block < kKernelBars ? last - block : kKernelBars);
+        double sineSums[kKernelBars], cosineSums[kKernelBars], periods[kKernelBars], unrounded[kKernelBars];
+        double compensation[kKernelBars];
+        // Bars whose correlation reaches back past the window's first bars
+        // (and every bar of a ring) correlate one at a time; the rest many
+        // neighbours at once.
+        int single = n;
+        if constexpr (Layout::kContiguous) single = block >= kMaxPeriod ? 0 : static_cast<int>(kMaxPeriod - block);
+        single = single < n ? single : n;
+        // Periods and compensations repeat from bar to bar: look up only
+        // when they change.
+        double lastPeriod = -1, lastUnrounded = -1, lastCompensation = 0;
+        for (int k = 0; k < n; ++k) {
+            periods[k] = s.period[block + k];
+            unrounded[k] = unroundedPeriod(s, block + k);
+            if (periods[k] != lastPeriod) context.angles.prepare(static_cast<int>(lastPeriod = periods[k]));
+            if (unrounded[k] != lastUnrounded)
+                lastCompensation = context.compensation.of(lastUnrounded = unrounded[k]);
+            compensation[k] = lessThan(periods[k], 30.0) && greaterThan(unrounded[k], 0.0) ? lastCompensation : 0.0;
+            if (k < single) correlateOne(s, context.angles, block + k, sineSums[k], cosineSums[k]);
         }
+        if constexpr (Layout::kContiguous)
+            if (single < n)
+                context.kernels.correlations(s.mid.at(block + single), periods + single, n - single,
+                                             context.angles, sineSums + single, cosineSums + single);
+        std::uint64_t doubts = context.kernels.phaseOutputs(sineSums, cosineSums, compensation, n,
+                                                            at(sineOut, block), at(leadSineOut, block));
+        for (int k = 0; doubts; ++k, doubts >>= 1)
+            if (doubts & 1) {
+                context.count(&FallbackCounts::phaseOutputs);
+                exactOutputs(sineSums[k], cosineSums[k], periods[k], unrounded[k], at(sineOut, block + k),
+                             at(leadSineOut, block + k));
+            }
     }
-    for (; l < last; ++l) storePhase(s, l, correlateOne(s, table, l), at(sineOut, l), at(leadSineOut, l));
 }
 
 // The two layouts the stages run over.
-template void phaseOutputs(const WorkingSeries&, AngleTable&, Bar, Bar, float*, float*);
-template void phaseOutputs(const StreamingSeries&, AngleTable&, Bar, Bar, float*, float*);
+template void phaseOutputs(const WorkingSeries&, StageContext&, Bar, Bar, float*, float*);
+template void phaseOutputs(const StreamingSeries&, StageContext&, Bar, Bar, float*, float*);
 
 }  // namespace zorvane::detail

@@ -1,5 +1,8 @@
 #include "price_following.hpp"
 
+#include <cstdint>
+#include <cstring>
+
 #include "comparisons.hpp"
 #include "lanes.hpp"
 
@@ -39,6 +42,51 @@ void cycleAverageOfFour(const WorkingSeries& s, Bar firstBar, Pair (&average)[2]
     average[1] = sumHigh / termsHigh;
 }
 
+// Whether every sum of up to kMostTerms of these mean prices, in any order,
+// is exact. It is when all are multiples of one power of two q and no sum
+// reaches 2^53 q. A mean whose low 24 significand bits are zero (any mean of
+// two floats less than 2^5 apart in magnitude) with biased exponent E is a
+// multiple of 2^(E - 1051) and below 2^(E - 1022); so with E between Emin
+// and Emax, sums of N terms are exact if N 2^(Emax - 1022) <= 2^(53 + Emin -
+// 1051), that is if Emax - Emin + log2(N) <= 24. Zeros are multiples of
+// anything; NaN and infinities never qualify.
+constexpr int kMostTermsLog2 = 10;
+constexpr Bar kMostTotals = 576;  // a chunk and its look-back
+static_assert(kMostTotals <= Bar{1} << kMostTermsLog2, "sums stay within the exact range");
+
+bool sumsAreExact(const double* mid, Bar count) {
+    constexpr std::uint64_t kLowBits = (std::uint64_t{1} << 24) - 1;
+    std::int64_t lowest = 2047, highest = 0;
+    bool qualifies = true;
+    for (Bar i = 0; i < count; ++i) {
+        std::uint64_t bits;
+        std::memcpy(&bits, mid + i, sizeof bits);
+        bits &= ~(std::uint64_t{1} << 63);
+        const auto exponent = static_cast<std::int64_t>(bits >> 52);
+        const bool zero = bits == 0;
+        qualifies &= zero || ((bits & kLowBits) == 0 && exponent != 2047);
+        const std::int64_t e = exponent == 0 ? 1 : exponent;
+        lowest = zero || e >= lowest ? lowest : e;
+        highest = e > highest ? e : highest;
+    }
+    return qualifies && highest - lowest + kMostTermsLog2 <= 24;
+}
+
+// Mode 1 from running totals of the bars from `origin` (at most kMostTotals
+// of them): each bar's sum is the difference of two exact totals, the value
+// the literal term-by-term sum reaches too.
+void averagesFromTotals(const WorkingSeries& s, Bar origin, Bar first, Bar last, float* out) {
+    double totals[kMostTotals];
+    double total = 0.0;
+    for (Bar l = origin; l < last; ++l) totals[l - origin] = total += s.mid[l];
+    for (Bar l = first; l < last; ++l) {
+        const double period = s.period[l];
+        const Bar before = l - static_cast<Bar>(period) - 2;  // the last bar not in the sum
+        const double sum = totals[l - origin] - (before >= origin ? totals[before - origin] : 0.0);
+        out[l - first] = toOutput(sum / (period + 2.0));
+    }
+}
+
 }  // namespace
 
 template <class Layout>
@@ -46,6 +94,12 @@ void averageOverCycles(const SeriesSet<Layout>& s, Bar first, Bar last, float* o
     Bar l = first;
     if constexpr (Layout::kContiguous) {
         for (; l < last && l < kFirstSmoothedBar; ++l) out[l - first] = toOutput(cycleAverage(s, l));
+        if (l < last) {
+            // Every mean a sum of these bars may take, from the earliest.
+            const Bar earliest = l - kMaxPeriod - 2 > 0 ? l - kMaxPeriod - 2 : 0;
+            if (last - earliest <= kMostTotals && sumsAreExact(s.mid.at(earliest), last - earliest))
+                return averagesFromTotals(s, earliest, l, last, out + (l - first));
+        }
         for (; l + 4 <= last; l += 4) {
             Pair average[2];
             cycleAverageOfFour(s, l, average);
@@ -57,11 +111,14 @@ void averageOverCycles(const SeriesSet<Layout>& s, Bar first, Bar last, float* o
 
 template <class Layout>
 void smoothPrices(const SeriesSet<Layout>& s, Bar first, Bar last, float* out) {
+    // The previous bar's value is carried in a local: read back from the
+    // series it would put a store and a load into the chain from bar to bar.
+    double previous = s.smoothedPrice[first - 1];
     for (Bar l = first; l < last; ++l) {
         const double mid = s.mid[l];
-        double smoothed = 0.33 * (mid + 0.5 * (mid - s.mid[l - 3])) + 0.67 * s.smoothedPrice[l - 1];
+        double smoothed = 0.33 * (mid + 0.5 * (mid - s.mid[l - 3])) + 0.67 * previous;
         if (l < kFirstSmoothedBar) smoothed = mid;
-        s.smoothedPrice[l] = smoothed;
+        s.smoothedPrice[l] = previous = smoothed;
         if (out) out[l - first] = toOutput(smoothed);
     }
 }

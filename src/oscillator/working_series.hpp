@@ -38,24 +38,43 @@ inline float noValueMarker() {
 inline float toOutput(double value) { return static_cast<float>(value); }
 
 // Bars side by side in memory from `origin` on, so several can be loaded at once.
-struct WindowSeries {
+template <class T>
+struct Window {
     static constexpr bool kContiguous = true;
-    double* data;
+    template <class U>
+    using Of = Window<U>;
+    T* data;
     Bar origin = 0;
-    double& operator[](Bar bar) const { return data[bar - origin]; }
-    const double* at(Bar bar) const { return data + (bar - origin); }
+    T& operator[](Bar bar) const { return data[bar - origin]; }
+    T* at(Bar bar) const { return data + (bar - origin); }
 };
 
 // The last kRingBars bars, each at its bar number modulo kRingBars.
-struct RingSeries {
+template <class T>
+struct Ring {
     static constexpr bool kContiguous = false;
-    double* data;
-    double& operator[](Bar bar) const { return data[static_cast<std::uint64_t>(bar) & (kRingBars - 1)]; }
+    template <class U>
+    using Of = Ring<U>;
+    T* data;
+    T& operator[](Bar bar) const { return data[static_cast<std::uint64_t>(bar) & (kRingBars - 1)]; }
 };
+
+using WindowSeries = Window<double>;
+using RingSeries = Ring<double>;
+
+// What is known of a bar's phase values besides the values themselves. The
+// phase angle may come from a fast arctangent, which decides the period
+// exactly but may differ from the library's angle in the last bits; these
+// bits say where a value is the library's (or equal to it for certain).
+using Certainty = std::int64_t;  // a lane mask's width, so kernels load it as one
+constexpr Certainty kExactPhase = 1;   // phase[l] is the library's angle
+constexpr Certainty kExactChange = 2;  // deltaPhase[l] is the exact phase change
+constexpr Certainty kWrapInDoubt = 4;  // the wrap test needs the library's angles
 
 template <class Layout>
 struct SeriesSet {
     Layout mid, differenced, inPhase, quadrature, phase, deltaPhase, rawPeriod, period, smoothedPrice;
+    typename Layout::template Of<Certainty> certainty;
 };
 using WorkingSeries = SeriesSet<WindowSeries>;
 using StreamingSeries = SeriesSet<RingSeries>;
@@ -78,6 +97,7 @@ void warmUpBar(const SeriesSet<Layout>& s, Bar bar, double mean) {
     s.mid[bar] = mean;
     s.differenced[bar] = s.inPhase[bar] = s.quadrature[bar] = s.phase[bar] = 0.0;
     s.deltaPhase[bar] = s.rawPeriod[bar] = s.period[bar] = s.smoothedPrice[bar] = 0.0;
+    s.certainty[bar] = kExactPhase | kExactChange;
 }
 
 }  // namespace zorvane::detail

@@ -1,4 +1,5 @@
-// Bars read from a CSV file: the time text as it stood, and the two prices.
+// Bars read from a CSV file, oldest first: the time text as it stood, and
+// the two prices.
 #pragma once
 
 #include <string>
@@ -12,6 +13,7 @@ struct BarTable {
     char separator = ',';
     std::vector<std::string> time;
     std::vector<float> priceA, priceB;
+    std::vector<std::string> notes;  // what reading found worth telling: gaps skipped, order turned
 
     std::size_t size() const { return priceA.size(); }
 };

@@ -1,181 +1,196 @@
 #include "csv_reader.hpp"
 
 #include <algorithm>
-#include <cctype>
-#include <charconv>
-#include <sstream>
-#include <vector>
+#include <utility>
+
+#include "bar_layout.hpp"
+#include "csv_records.hpp"
+#include "price_text.hpp"
+#include "text_encoding.hpp"
 
 namespace zorvane_cli {
 namespace {
 
-// Splits CSV records: fields separated by `separator`; a field in double
-// quotes may hold separators, line breaks and doubled quotes.
-class RecordReader {
-public:
-    RecordReader(std::istream& in, std::string source, long firstLine)
-        : in_(*in.rdbuf()), source_(std::move(source)), line_(firstLine) {}
+constexpr std::size_t kGapLinesShown = 5;
 
-    // The next record that is not blank; false at the end of the input.
-    bool next(char separator, std::vector<std::string>& fields) {
-        while (readRecord(separator, fields))
-            if (!(fields.size() == 1 && fields[0].empty() && !quoted_)) return true;
-        return false;
-    }
-    long line() const { return recordLine_; }
-
-private:
-    bool readRecord(char separator, std::vector<std::string>& fields) {
-        fields.clear();
-        std::string field;
-        bool inQuotes = false, any = false;
-        quoted_ = false;
-        recordLine_ = line_;
-        for (;;) {
-            const int c = in_.sbumpc();
-            if (c == std::char_traits<char>::eof()) {
-                if (inQuotes)
-                    throw InputError(source_ + ":" + std::to_string(recordLine_) +
-                                     ": quoted field is never closed");
-                if (!any) return false;
-                fields.push_back(std::move(field));
-                return true;
-            }
-            any = true;
-            if (inQuotes) {
-                if (c == '"') {
-                    if (in_.sgetc() == '"') {
-                        field += '"';
-                        in_.sbumpc();
-                    } else {
-                        inQuotes = false;
-                    }
-                } else {
-                    if (c == '\n') ++line_;
-                    field += static_cast<char>(c);
-                }
-            } else if (c == '"' && field.empty()) {
-                inQuotes = quoted_ = true;
-            } else if (c == separator) {
-                fields.push_back(std::move(field));
-                field.clear();
-            } else if (c == '\n' || c == '\r') {
-                if (c == '\r' && in_.sgetc() == '\n') in_.sbumpc();
-                ++line_;
-                fields.push_back(std::move(field));
-                return true;
-            } else {
-                field += static_cast<char>(c);
-            }
-        }
-    }
-
-    std::streambuf& in_;
-    std::string source_;
-    long line_, recordLine_ = 0;
-    bool quoted_ = false;
+// The bars of one pass over the rows, in file order.
+struct Rows {
+    std::vector<std::string> time;
+    std::vector<float> priceA, priceB;
+    std::vector<long> lines;
+    std::size_t gaps = 0;
+    std::vector<long> gapLines;  // the first few
+    std::size_t strays = 0;      // one-field lines after the bars: "Downloaded from ..."
+    std::pair<long, std::string> firstStray;
 };
 
-std::string trimmed(const std::string& text) {
-    const auto begin = text.find_first_not_of(" \t");
-    if (begin == std::string::npos) return "";
-    return text.substr(begin, text.find_last_not_of(" \t") - begin + 1);
-}
+class RowReader {
+public:
+    RowReader(std::string_view text, const std::string& source, const BarLayout& layout, const ReadOptions& options,
+              const ReadProgress& progress)
+        : text_(text), source_(source), layout_(layout), options_(options), progress_(progress) {}
 
-std::string lowered(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
-// The separator used most often outside quotes in the header line.
-char detectSeparator(const std::string& header) {
-    int commas = 0, semicolons = 0;
-    bool inQuotes = false;
-    for (char c : header) {
-        if (c == '"') inQuotes = !inQuotes;
-        if (inQuotes) continue;
-        commas += c == ',';
-        semicolons += c == ';';
+    Rows read(PriceParser& prices) const {
+        Rows rows;
+        RecordSplitter records(text_, layout_.dataOffset, layout_.dataLine, source_, layout_.separator);
+        std::vector<std::string_view> fields;
+        while (records.next(fields)) {
+            const long line = records.line();
+            if (fields.size() == 1 && layout_.names.size() > 1) {  // a footer, if nothing but footers follows
+                if (rows.strays++ == 0) rows.firstStray = {line, std::string(fields[0])};
+                continue;
+            }
+            if (rows.strays > 0) checkFieldCount({rows.firstStray.second}, rows.firstStray.first);
+            checkFieldCount(fields, line);
+            float price[2];
+            const std::size_t columns[2] = {layout_.priceA, layout_.priceB};
+            bool gap = false;
+            for (int k = 0; k < 2; ++k) {
+                const auto result = readPrice(prices, fields, columns[k], line, price[k]);
+                if (result == PriceParser::Result::Gap && !gap) {
+                    gap = true;
+                    if (options_.gaps == GapChoice::Error)
+                        throw InputError(where(line) + ": " + cell(columns[k], fields) +
+                                         ": no price; give --gaps skip to skip rows without prices");
+                }
+            }
+            if (gap) {
+                if (rows.gaps++ < kGapLinesShown) rows.gapLines.push_back(line);
+                continue;
+            }
+            if (layout_.guessedOpenClose) checkGuessedColumns(prices, fields, price, line);
+            std::string time(trimmedBlanks(fields[layout_.time[0]]));
+            if (layout_.time.size() == 2) {
+                const std::string_view timeOfDay = trimmedBlanks(fields[layout_.time[1]]);
+                if (!time.empty() && !timeOfDay.empty()) time += ' ';
+                time.append(timeOfDay);
+            }
+            rows.time.push_back(std::move(time));
+            rows.priceA.push_back(price[0]);
+            rows.priceB.push_back(price[1]);
+            rows.lines.push_back(line);
+            if (progress_ && rows.priceA.size() % (1u << 20) == 0) progress_(rows.priceA.size());
+        }
+        return rows;
     }
-    return semicolons > commas ? ';' : ',';
+
+private:
+    std::string where(long line) const { return source_ + ":" + std::to_string(line); }
+
+    // Rows hold as many fields as the header; trailing empty ones beyond are let be.
+    void checkFieldCount(const std::vector<std::string_view>& fields, long line) const {
+        const std::size_t expected = layout_.names.size();
+        if (fields.size() == expected) return;
+        if (fields.size() > expected &&
+            std::all_of(fields.begin() + static_cast<long>(expected), fields.end(),
+                        [](std::string_view field) { return trimmedBlanks(field).empty(); }))
+            return;
+        throw InputError(where(line) + ": expected " + std::to_string(expected) + " fields as in " +
+                         (layout_.header ? "the header" : "the first row") + ", found " +
+                         std::to_string(fields.size()));
+    }
+
+    std::string cell(std::size_t column, const std::vector<std::string_view>& fields) const {
+        return "column " + std::to_string(column + 1) + " (\"" + printable(layout_.names[column]) + "\") \"" +
+               printable(fields[column]) + "\"";
+    }
+
+    PriceParser::Result readPrice(PriceParser& prices, const std::vector<std::string_view>& fields,
+                                  std::size_t column, long line, float& value) const {
+        const auto result = prices.parse(fields[column], value);
+        if (result == PriceParser::Result::NotAPrice)
+            throw InputError(where(line) + ": column " + std::to_string(column + 1) + " (\"" +
+                             printable(layout_.names[column]) + "\"): not a price: \"" + printable(fields[column]) +
+                             "\"");
+        return result;
+    }
+
+    // A file without a header row read as open, high, low, close: each bar must fit.
+    void checkGuessedColumns(PriceParser& prices, const std::vector<std::string_view>& fields, const float* highLow,
+                             long line) const {
+        float open, close;
+        const auto [openColumn, closeColumn] = *layout_.guessedOpenClose;
+        const bool read = prices.parse(fields[openColumn], open) == PriceParser::Result::Price &&
+                          prices.parse(fields[closeColumn], close) == PriceParser::Result::Price;
+        if (!read || highLow[0] < std::max(open, close) || highLow[1] > std::min(open, close))
+            throw InputError(where(line) + ": no header row, and this bar is not open,high,low,close in columns " +
+                             std::to_string(openColumn + 1) + " to " + std::to_string(closeColumn + 1) +
+                             "; name the columns with --columns");
+    }
+
+    std::string_view text_;
+    const std::string& source_;
+    const BarLayout& layout_;
+    const ReadOptions& options_;
+    const ReadProgress& progress_;
+};
+
+std::string gapNote(const std::string& source, const Rows& rows) {
+    std::string lines;
+    for (long line : rows.gapLines) lines += (lines.empty() ? "" : ", ") + std::to_string(line);
+    if (rows.gaps > rows.gapLines.size()) lines += ", ...";
+    return source + ": skipped " + std::to_string(rows.gaps) + (rows.gaps == 1 ? " row" : " rows") +
+           " without prices (line" + (rows.gaps == 1 ? " " : "s ") + lines + ")";
 }
 
-// A price as the nearest float. Accepts a leading '+', surrounding blanks,
-// nan and inf, and a decimal comma when the separator is not a comma.
-bool parsePrice(const std::string& text, char separator, float& value) {
-    std::string number = trimmed(text);
-    if (!number.empty() && number[0] == '+') number.erase(0, 1);
-    if (separator != ',' && number.find(',') != std::string::npos && number.find('.') == std::string::npos)
-        std::replace(number.begin(), number.end(), ',', '.');
-    if (number.empty()) return false;
-    const char* end = number.data() + number.size();
-    const auto result = std::from_chars(number.data(), end, value);
-    return result.ec == std::errc() && result.ptr == end;
-}
-
-// Column names for a message: unprintable bytes shown as '?', long lists cut.
-std::string listOf(const std::vector<std::string>& names) {
-    std::string list;
-    for (const auto& name : names) list += (list.empty() ? "" : ", ") + name;
-    for (char& c : list)
-        if (static_cast<unsigned char>(c) < 32 || c == 127) c = '?';
-    return list.size() > 200 ? list.substr(0, 200) + "..." : list;
+std::string readAll(std::istream& in) {
+    std::string text;
+    char buffer[1 << 16];
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) text.append(buffer, static_cast<std::size_t>(in.gcount()));
+    return text;
 }
 
 }  // namespace
 
-BarTable readBars(std::istream& in, const std::string& sourceName, const ColumnChoice& columns,
+BarTable readBars(std::istream& in, const std::string& sourceName, const ReadOptions& options,
                   const ReadProgress& progress) {
-    std::string headerLine;
-    if (!std::getline(in, headerLine))
-        throw InputError(sourceName + ": empty input, expected a header row");
-    if (headerLine.rfind("\xEF\xBB\xBF", 0) == 0) headerLine.erase(0, 3);  // byte order mark
-    if (!headerLine.empty() && headerLine.back() == '\r') headerLine.pop_back();
+    return readBarsFromText(readAll(in), sourceName, options, progress);
+}
+
+BarTable readBarsFromText(std::string bytes, const std::string& source, const ReadOptions& options,
+                          const ReadProgress& progress) {
+    const std::string text = asUtf8Text(std::move(bytes));
+    const BarLayout layout = findLayout(text, source, options);
+    const RowReader reader(text, source, layout, options, progress);
+    PriceParser prices(layout.separator);
+    Rows rows = reader.read(prices);
+    if (prices.needsSecondPass()) {  // cells read before the file showed its decimal mark
+        PriceParser settled(layout.separator, prices.settledMark());
+        rows = reader.read(settled);
+    }
+    if (rows.priceA.empty())
+        throw InputError(source + ": no bars" + (layout.header ? " after the header" : "") +
+                         (rows.gaps ? " with prices (" + std::to_string(rows.gaps) + " rows without)" : ""));
 
     BarTable table;
-    table.separator = detectSeparator(headerLine);
-    std::vector<std::string> header;
-    std::istringstream headerText(headerLine);
-    RecordReader(headerText, sourceName, 1).next(table.separator, header);
-    for (auto& name : header) name = trimmed(name);
-    if (header.empty()) throw InputError(sourceName + ":1: empty header row");
-
-    auto columnOf = [&](const std::string& wanted, const char* role) {
-        for (std::size_t i = 0; i < header.size(); ++i)
-            if (lowered(header[i]) == lowered(trimmed(wanted))) return i;
-        throw InputError(sourceName + ":1: no column named \"" + wanted + "\" for " + role +
-                         " (columns: " + listOf(header) + ")");
-    };
-    const std::size_t columnA = columnOf(columns.price.value_or(columns.priceA), "the first price");
-    const std::size_t columnB = columnOf(columns.price.value_or(columns.priceB), "the second price");
-    const std::size_t columnTime = columns.time ? columnOf(*columns.time, "the time") : 0;
-    table.timeName = header[columnTime];
-    table.priceAName = header[columnA];
-    table.priceBName = header[columnB];
-    table.singlePrice = columnA == columnB;
-
-    RecordReader records(in, sourceName, 2);
-    std::vector<std::string> fields;
-    while (records.next(table.separator, fields)) {
-        const std::string where = sourceName + ":" + std::to_string(records.line());
-        if (fields.size() != header.size())
-            throw InputError(where + ": expected " + std::to_string(header.size()) +
-                             " fields as in the header, found " + std::to_string(fields.size()));
-        float prices[2];
-        const std::size_t priceColumns[2] = {columnA, columnB};
-        for (int k = 0; k < 2; ++k) {
-            const std::size_t column = priceColumns[k];
-            if (!parsePrice(fields[column], table.separator, prices[k]))
-                throw InputError(where + ": column " + std::to_string(column + 1) + " (\"" +
-                                 header[column] + "\"): not a price: \"" + fields[column] + "\"");
-        }
-        table.time.push_back(std::move(fields[columnTime]));
-        table.priceA.push_back(prices[0]);
-        table.priceB.push_back(prices[1]);
-        if (progress && table.size() % (1u << 20) == 0) progress(table.size());
+    table.notes = layout.notes;
+    if (rows.gaps) table.notes.push_back(gapNote(source, rows));
+    if (rows.strays)
+        table.notes.push_back(source + ":" + std::to_string(rows.firstStray.first) + ": " +
+                              std::to_string(rows.strays) + (rows.strays == 1 ? " line" : " lines") +
+                              " of one field after the bars skipped (\"" + printable(rows.firstStray.second) + "\")");
+    bool newestFirst = options.order == OrderChoice::Descending;
+    if (options.order == OrderChoice::Auto) {
+        OrderFinding order = findOrder(rows.time, rows.lines, source);
+        newestFirst = order.newestFirst;
+        if (newestFirst) table.notes.push_back(source + ": the bars run newest first; computed and written oldest first");
+        table.notes.insert(table.notes.end(), order.notes.begin(), order.notes.end());
     }
-    if (table.size() == 0) throw InputError(sourceName + ": no bars after the header");
+    if (newestFirst) {
+        std::reverse(rows.time.begin(), rows.time.end());
+        std::reverse(rows.priceA.begin(), rows.priceA.end());
+        std::reverse(rows.priceB.begin(), rows.priceB.end());
+    }
+
+    const auto& names = layout.names;
+    table.timeName = names[layout.time[0]] + (layout.time.size() == 2 ? " " + names[layout.time[1]] : "");
+    table.priceAName = names[layout.priceA];
+    table.priceBName = names[layout.priceB];
+    table.singlePrice = layout.priceA == layout.priceB;
+    table.separator = layout.separator;
+    table.time = std::move(rows.time);
+    table.priceA = std::move(rows.priceA);
+    table.priceB = std::move(rows.priceB);
     return table;
 }
 

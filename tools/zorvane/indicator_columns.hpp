@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,6 +20,10 @@ std::optional<int> modeNamed(const std::string& name);
 
 // One output per bar for each mode, as the module wrote it.
 using IndicatorOutputs = std::array<std::vector<float>, kModes>;
+
+// Bars charted by default, counted back from the last: several cycles, few
+// enough that the sine and lead-sine crossings can be read.
+constexpr std::size_t kReadableBars = 300;
 
 // The no-value marker the module writes during the warm-up.
 using zorvane::isNoValue;

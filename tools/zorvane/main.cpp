@@ -16,7 +16,9 @@
 #include "atomic_file.hpp"
 #include "csv_reader.hpp"
 #include "csv_writer.hpp"
+#include "html_report.hpp"
 #include "module_loader.hpp"
+#include "read_options_cli.hpp"
 #include "svg_chart.hpp"
 #include "zorvane/oscillator.hpp"
 
@@ -31,9 +33,11 @@ struct Settings {
     std::string input;
     std::string output;
     std::string svg;
+    std::size_t svgBars = cli::kReadableBars;
+    std::string html;
     std::string modulePath;
     std::vector<std::string> modes = {"cycle-average", "smoothed-price", "sine", "lead-sine"};
-    cli::ColumnChoice columns;
+    cli::ReadOptions reading;
     bool sample = false;
 };
 
@@ -67,13 +71,19 @@ cli::BarTable readInput(const Settings& settings, Progress& progress) {
     auto onProgress = [&progress](std::size_t bars) {
         progress.say("reading: " + std::to_string(bars) + " bars");
     };
-    if (settings.input == "-") return cli::readBars(std::cin, "<stdin>", settings.columns, onProgress);
-    std::error_code error;
-    if (std::filesystem::is_directory(settings.input, error))
-        throw cli::InputError(settings.input + ": is a folder, not a CSV file");
-    std::ifstream file(settings.input, std::ios::binary);
-    if (!file) throw cli::InputError(settings.input + ": cannot open: " + std::strerror(errno));
-    return cli::readBars(file, settings.input, settings.columns, onProgress);
+    cli::BarTable bars;
+    if (settings.input == "-") {
+        bars = cli::readBars(std::cin, "<stdin>", settings.reading, onProgress);
+    } else {
+        std::error_code error;
+        if (std::filesystem::is_directory(settings.input, error))
+            throw cli::InputError(settings.input + ": is a folder, not a CSV file");
+        std::ifstream file(settings.input, std::ios::binary);
+        if (!file) throw cli::InputError(settings.input + ": cannot open: " + std::strerror(errno));
+        bars = cli::readBars(file, settings.input, settings.reading, onProgress);
+    }
+    for (const auto& note : bars.notes) std::fprintf(stderr, "zorvane: note: %s\n", note.c_str());
+    return bars;
 }
 
 // An output that goes to standard output for "-", otherwise through a
@@ -132,18 +142,19 @@ int run(const Settings& settings) {
     }
     if (showProgress) progress.say("writing");
     Output csv(settings.output);
-    std::optional<Output> svg;
+    std::optional<Output> svg, html;
     if (!settings.svg.empty()) svg.emplace(settings.svg);
+    if (!settings.html.empty()) html.emplace(settings.html);
     if (!cli::writeIndicatorCsv(csv.stream(), bars, outputs, modes))
         throw std::runtime_error("cannot write " + settings.output);
-    if (svg) {
-        const std::string source = settings.input == "-" ? "standard input" : settings.input;
-        const std::string title = "Zorvane Oscillator - " + source.substr(source.rfind('/') + 1) + " (" +
-                                  std::to_string(bars.size()) + " bars)";
-        if (!cli::writeChartSvg(svg->stream(), title, bars, outputs))
-            throw std::runtime_error("cannot write " + settings.svg);
-        svg->commit();
-    }
+    const std::string source = settings.input == "-" ? "standard input" : settings.input;
+    const std::string title = "Zorvane Oscillator - " + source.substr(source.rfind('/') + 1);
+    if (svg && !cli::writeChartSvg(svg->stream(), title, bars, outputs, settings.svgBars))
+        throw std::runtime_error("cannot write " + settings.svg);
+    if (html && !cli::writeHtmlReport(html->stream(), title, bars, outputs))
+        throw std::runtime_error("cannot write " + settings.html);
+    if (svg) svg->commit();
+    if (html) html->commit();
     csv.commit();
 
     // The summary goes where it cannot mix with CSV on standard output.
@@ -152,7 +163,8 @@ int run(const Settings& settings) {
                  settings.input == "-" ? "standard input" : settings.input.c_str());
     std::fprintf(summary, "Measured cycle period: %s\n", periodRange(bars).c_str());
     std::string written = settings.output == "-" ? "" : settings.output;
-    if (!settings.svg.empty()) written += (written.empty() ? "" : ", ") + settings.svg;
+    for (const std::string* chart : {&settings.svg, &settings.html})
+        if (!chart->empty()) written += (written.empty() ? "" : ", ") + *chart;
     if (!written.empty()) std::fprintf(summary, "Wrote %s\n", written.c_str());
     return 0;
 }
@@ -161,29 +173,32 @@ int run(const Settings& settings) {
 
 int main(int argc, char** argv) {
     CLI::App app{"Runs the Zorvane Oscillator module over price bars from a CSV file and writes the\n"
-                 "indicator as CSV (and as an SVG chart with --svg). With no arguments it runs on the\n"
-                 "bundled sample bars and writes zorvane-sample.csv and zorvane-sample.svg here.\n\n"
+                 "indicator as CSV (and as an SVG chart with --svg, an interactive HTML report with\n"
+                 "--html). With no arguments it runs on the bundled sample bars and writes\n"
+                 "zorvane-sample.csv, zorvane-sample.svg and zorvane-sample.html here.\n\n"
                  "Example:\n"
                  "  zorvane bars.csv -o indicator.csv --svg chart.svg --price-a High --price-b Low\n"
+                 "  zorvane bars.csv -o indicator.csv --html report.html\n"
                  "  zorvane - --price close --modes sine,lead-sine < bars.csv\n",
                  "zorvane"};
     Settings settings;
-    app.add_option("input", settings.input, "CSV file with a header row, or - for standard input");
+    app.add_option("input", settings.input, "CSV file of bars (layouts below), or - for standard input");
     app.add_option("-o,--output", settings.output, "CSV to write (default: standard output)");
+    app.add_option("--html", settings.html, "also write an interactive chart into this HTML file");
+    app.add_option("--svg-bars", settings.svgBars, "bars the SVG chart shows, counted back from the last; 0: all")
+        ->capture_default_str();
     app.add_option("--svg", settings.svg, "also draw a chart into this SVG file");
-    app.add_option("--price-a", settings.columns.priceA, "column of the first price")->capture_default_str();
-    app.add_option("--price-b", settings.columns.priceB, "column of the second price")->capture_default_str();
-    app.add_option("--price", settings.columns.price, "one column used as both prices");
-    app.add_option("--time", settings.columns.time, "time column passed through (default: the first)");
+    cli::addReadOptions(app, settings.reading);
     app.add_option("--modes", settings.modes, "indicator columns to write, comma separated")
         ->delimiter(',')
         ->capture_default_str();
     app.add_option("--module", settings.modulePath,
                    "module file to load (default: \"Zorvane Oscillator.so\" beside this program)");
     app.set_version_flag("--version", kVersion);
-    app.footer("Columns are matched by name, ignoring case. The no-value marker of the first six\n"
-               "bars is written as an empty cell. Exit codes: 0 done, 1 bad input or output,\n"
-               "2 module not loadable.");
+    app.footer(cli::layoutsHelp() +
+               "\nThe output holds the bars oldest first, with the input's separator; the no-value marker\n"
+               "of the first six bars is written as an empty cell. Exit codes: 0 done, 1 bad input or\n"
+               "output, 2 module not loadable.");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
@@ -195,6 +210,7 @@ int main(int argc, char** argv) {
         settings.input = sampleBars();
         settings.output = "zorvane-sample.csv";
         settings.svg = "zorvane-sample.svg";
+        settings.html = "zorvane-sample.html";
     }
     if (settings.input.empty()) {
         std::cerr << "zorvane: no input file given (see --help)\n";

@@ -6,6 +6,8 @@
 #include <functional>
 #include <vector>
 
+#include "markup_text.hpp"
+
 namespace zorvane_cli {
 namespace {
 
@@ -27,20 +29,6 @@ struct Line {
     double width;
     std::function<double(std::size_t)> value;  // NaN where there is nothing to draw
 };
-
-std::string escaped(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            default: out += c;
-        }
-    }
-    return out;
-}
 
 std::string number(double v, int decimals) {
     char buffer[64];
@@ -121,8 +109,8 @@ void axes(std::string& svg, const Panel& panel, double step, int decimals) {
     }
 }
 
-void timeAxis(std::string& svg, const BarTable& bars) {
-    const std::size_t count = bars.size();
+void timeAxis(std::string& svg, const BarTable& bars, std::size_t first) {
+    const std::size_t count = bars.size() - first;
     const int ticks = static_cast<int>(std::min<std::size_t>(8, count));
     for (int t = 0; t < ticks; ++t) {
         const std::size_t bar = ticks < 2 ? 0 : (count - 1) * static_cast<std::size_t>(t) / (ticks - 1);
@@ -132,10 +120,10 @@ void timeAxis(std::string& svg, const BarTable& bars) {
             svg += "<line x1=\"" + x + "\" x2=\"" + x + "\" y1=\"" + number(top, 1) + "\" y2=\"" +
                    number(top + height, 1) + "\" stroke=\"#eef0f2\"/>\n";
         }
-        std::string label = bars.time[bar].substr(0, 19);
+        std::string label = bars.time[first + bar].substr(0, 19);
         const char* anchor = t == 0 ? "start" : t == ticks - 1 ? "end" : "middle";
         svg += "<text x=\"" + x + "\" y=\"" + number(kLowerTop + kLowerHeight + 20, 1) +
-               "\" text-anchor=\"" + anchor + "\">" + escaped(label) + "</text>\n";
+               "\" text-anchor=\"" + anchor + "\">" + escapedMarkup(label) + "</text>\n";
     }
 }
 
@@ -161,19 +149,30 @@ void drawLines(std::string& svg, const std::vector<Line>& lines, std::size_t cou
                "\" stroke-opacity=\"0.85\" stroke-linejoin=\"round\"/>\n";
 }
 
+std::string withThousands(std::size_t value) {
+    std::string digits = std::to_string(value);
+    for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
+    return digits;
+}
+
 }  // namespace
 
 bool writeChartSvg(std::ostream& out, const std::string& title, const BarTable& bars,
-                   const IndicatorOutputs& outputs) {
-    const std::size_t count = bars.size();
-    auto output = [&outputs](int mode) {
-        return [&outputs, mode](std::size_t i) {
-            const float v = outputs[mode - 1][i];
+                   const IndicatorOutputs& outputs, std::size_t lastBars) {
+    // Bars from `first` on are drawn; lines and axes count from there.
+    const std::size_t first = lastBars == 0 || lastBars >= bars.size() ? 0 : bars.size() - lastBars;
+    const std::size_t count = bars.size() - first;
+    const std::string heading =
+        title + (first == 0 ? " (" + withThousands(count) + " bars)"
+                            : " (last " + withThousands(count) + " of " + withThousands(bars.size()) + " bars)");
+    auto output = [&outputs, first](int mode) {
+        return [&outputs, mode, first](std::size_t i) {
+            const float v = outputs[mode - 1][first + i];
             return isNoValue(v) ? NAN : static_cast<double>(v);
         };
     };
-    auto price = [&bars](std::size_t i) {
-        return (static_cast<double>(bars.priceA[i]) + static_cast<double>(bars.priceB[i])) * 0.5;
+    auto price = [&bars, first](std::size_t i) {
+        return (static_cast<double>(bars.priceA[first + i]) + static_cast<double>(bars.priceB[first + i])) * 0.5;
     };
     const std::vector<Line> upper = {{"price (mean of the two)", "#9ca3af", 2.4, price},
                                      {"cycle average", "#1f5fbf", 1.8, output(1)},
@@ -202,10 +201,10 @@ bool writeChartSvg(std::ostream& out, const std::string& title, const BarTable& 
            "\" font-family=\"DejaVu Sans, Helvetica, Arial, sans-serif\" font-size=\"12\" fill=\"#222\">\n";
     svg += "<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n";
     svg += "<text x=\"" + number(kLeft, 1) + "\" y=\"30\" font-size=\"18\" font-weight=\"bold\">" +
-           escaped(title) + "</text>\n";
+           escapedMarkup(heading) + "</text>\n";
     axes(svg, upperPanel, step, std::min(decimals, 6));
     axes(svg, lowerPanel, 0.5, 1);
-    timeAxis(svg, bars);
+    timeAxis(svg, bars, first);
     drawLines(svg, upper, count, upperPanel);
     const std::string zero = number(lowerPanel.y(0), 1);
     svg += "<line x1=\"" + number(kLeft, 1) + "\" x2=\"" + number(kLeft + kPlotWidth, 1) + "\" y1=\"" +

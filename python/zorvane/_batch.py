@@ -1,0 +1,64 @@
+"""The batch API: one mode over whole arrays, Series or a DataFrame."""
+
+import numpy as np
+
+from . import _native
+from ._modes import parse_mode, parse_modes
+from ._prices import is_series, price_pair
+
+
+def _common_index(high, low):
+    """The pandas index of the result, or None for plain arrays."""
+    if type(high) is np.ndarray and type(low) is np.ndarray:
+        return None
+    indexes = [x.index for x in (high, low) if is_series(x)]
+    if len(indexes) == 2 and not indexes[0].equals(indexes[1]):
+        raise ValueError("high and low are Series with different indexes; align them first")
+    return indexes[0] if indexes else None
+
+
+def compute(high, low, mode, *, warmup="nan"):
+    """One mode of the indicator over a series of bars.
+
+    high, low: the two prices of each bar, 1-D and of one length: numpy
+        arrays of any numeric dtype, pandas Series, lists. A C-contiguous
+        float32 array is used as it is; anything else is converted to
+        float32 first (a copy, rounding as numpy's astype does).
+    mode: 1-4, "cycle-average", "smoothed-price", "sine", "lead-sine" or
+        a zorvane.Mode.
+    warmup: "nan" puts NaN in the first six entries; "marker" keeps the
+        no-value marker there (bits 0x7F7FC99E).
+
+    Returns a float32 array as long as the input, bit for bit what the
+    module's ZorvaneOscillator writes (apart from the warm-up entries with
+    warmup="nan"); a Series on the input's index, named after the mode,
+    when high or low is a Series. The GIL is released while it runs.
+    """
+    mode = parse_mode(mode)
+    index = _common_index(high, low)
+    a, b = price_pair(high, low)
+    values = _native.compute(a, b, mode, warmup)
+    if index is None:
+        return values
+    import pandas as pd
+
+    return pd.Series(values, index=index, name=mode.column, copy=False)
+
+
+def frame(df, high="high", low="low", modes=None, *, warmup="nan"):
+    """A DataFrame on df's index with one float32 column per mode.
+
+    Columns are named cycle_average, smoothed_price, sine, lead_sine, in
+    the order of `modes` (all four when None).
+    """
+    import pandas as pd
+
+    if not isinstance(df, pd.DataFrame):
+        raise TypeError(f"df must be a pandas DataFrame, not {type(df).__name__}")
+    modes = parse_modes(modes)
+    for column in (high, low):
+        if column not in df.columns:
+            raise ValueError(f"no column {column!r} in the frame (columns: {list(df.columns)})")
+    a, b = price_pair(df[high], df[low])
+    columns = {m.column: _native.compute(a, b, m, warmup) for m in modes}
+    return pd.DataFrame(columns, index=df.index, copy=False)

@@ -1,0 +1,64 @@
+// Sines and cosines of the correlation angles n * 6.283185307 / P, computed
+// with the same library calls the correlation would make, once per period
+// length that actually occurs. Owned by one call or one streaming object.
+#pragma once
+
+#include <cstdint>
+
+#include "working_series.hpp"
+
+namespace zorvane::detail {
+
+class AngleTable {
+public:
+    struct Row {
+        const double* sines;
+        const double* cosines;
+    };
+
+    // Where the P angles of period P start: the rows of periods 1 to
+    // kMaxPeriod follow each other; period 0 has none (offset 0, never read).
+    static constexpr int rowOffset(int period) { return period < 1 ? 0 : (period - 1) * period / 2; }
+
+    // Fills the row of `period` if it is not there yet.
+    void prepare(int period) {
+        if (period >= 1 && !(filledRows_ >> period & 1u)) fill(period);
+    }
+    Row row(int period) {
+        prepare(period);
+        return {sines_ + rowOffset(period), cosines_ + rowOffset(period)};
+    }
+    const double* sines() const { return sines_; }
+    const double* cosines() const { return cosines_; }
+
+private:
+    static constexpr int kEntries = kMaxPeriod * (kMaxPeriod + 1) / 2;
+    void fill(int period);
+
+    std::uint64_t filledRows_ = 0;
+    double sines_[kEntries];
+    double cosines_[kEntries];
+};
+
+// The lag compensation (6.818 / u - 0.227) * 360 of each smoothed period u
+// before truncation, computed as the formula writes it once per value that
+// occurs. u is 0.75 p + 0.25 r for whole p <= 37 and r <= 40: a multiple of
+// 0.25 below 38.
+class CompensationTable {
+public:
+    double of(double unrounded) {
+        const int index = static_cast<int>(unrounded * 4.0);
+        if (!(filled_[index / 64] >> (index % 64) & 1u)) {
+            values_[index] = (6.818 / unrounded - 0.227) * 360.0;
+            filled_[index / 64] |= std::uint64_t{1} << (index % 64);
+        }
+        return values_[index];
+    }
+
+private:
+    static constexpr int kValues = 3 * kMaxPeriod + kSearchLimit + 1;  // up to (3 * 37 + 40) / 4
+    std::uint64_t filled_[(kValues + 63) / 64] = {};
+    double values_[kValues];
+};
+
+}  // namespace zorvane::detail

@@ -1,0 +1,308 @@
+// The kernels of kernels.hpp, written once over a vector type V and compiled
+// by each kernels_*.cpp for its instruction set. Internal linkage throughout
+// (see lanes.hpp): include only from those files.
+#pragma once
+
+#include <cmath>
+#include <cstring>
+#include <type_traits>
+
+#include "angle_table.hpp"
+#include "certification.hpp"
+#include "comparisons.hpp"
+#include "fast_atan.hpp"
+#include "fast_sine.hpp"
+#include "kernels.hpp"
+#include "lanes.hpp"
+
+namespace zorvane::detail {
+namespace {
+
+// Runs body(index, lanes) over [0, count) a vector at a time; the last call
+// may have fewer lanes, and the body must then touch only those.
+template <class V, class Body>
+inline void forEachVector(int count, Body body) {
+    constexpr int W = kLanes<V>;
+    int k = 0;
+    for (; k + W <= count; k += W) body(k, W);
+    if (k < count) body(k, count - k);
+}
+
+// The first `lanes` lanes from memory (the rest 0) and back, without
+// touching memory past them: masked moves where the instruction set has them.
+template <class V>
+inline V loadSome(const double* p, int lanes) {
+    if (lanes == kLanes<V>) return loadLanes<V>(p);
+#if defined(__AVX512F__)
+    if constexpr (sizeof(V) == 64)
+        return reinterpret_cast<V>(_mm512_maskz_loadu_pd(static_cast<__mmask8>((1u << lanes) - 1), p));
+#endif
+#if defined(__AVX2__)
+    if constexpr (sizeof(V) == 32)
+        return reinterpret_cast<V>(_mm256_maskload_pd(p, __m256i(firstLanes<V>(lanes))));
+#endif
+    return loadFirstLanes<V>(p, lanes, 0.0);
+}
+template <class V>
+inline void storeSome(double* p, V v, int lanes) {
+    if (lanes == kLanes<V>) return storeLanes(p, v);
+#if defined(__AVX512F__)
+    if constexpr (sizeof(V) == 64)
+        return _mm512_mask_storeu_pd(p, static_cast<__mmask8>((1u << lanes) - 1), __m512d(v));
+#endif
+#if defined(__AVX2__)
+    if constexpr (sizeof(V) == 32) return _mm256_maskstore_pd(p, __m256i(firstLanes<V>(lanes)), __m256d(v));
+#endif
+    for (int k = 0; k < lanes; ++k) p[k] = v[k];
+}
+// Certainty words have a lane's width.
+template <class V>
+inline MaskOf<V> loadMask(const Certainty* p, int lanes) {
+    return asBits(loadSome<V>(reinterpret_cast<const double*>(p), lanes));
+}
+template <class V>
+inline void storeMask(Certainty* p, MaskOf<V> m, int lanes) {
+    storeSome(reinterpret_cast<double*>(p), asDoubles<V>(m), lanes);
+}
+template <class V>
+inline void storeFloats(float* out, V v, int lanes) {
+    const FloatsOf<V> f = __builtin_convertvector(v, FloatsOf<V>);  // the output's one rounding
+    if (lanes == kLanes<V>) return static_cast<void>(std::memcpy(out, &f, sizeof f));
+    for (int k = 0; k < lanes; ++k) out[k] = f[k];
+}
+
+template <class V>
+void phaseAnglesOf(const double* inPhase, const double* quadrature, int count, double* phase,
+                   Certainty* certainty) {
+    forEachVector<V>(count, [&](int k, int lanes) {
+        const V i = loadSome<V>(inPhase + k, lanes), iBefore = loadSome<V>(inPhase + k - 1, lanes);
+        const V q = loadSome<V>(quadrature + k, lanes), qBefore = loadSome<V>(quadrature + k - 1, lanes);
+        const V s = iBefore + i;
+        const MaskOf<V> sumIsZero = isZero(s);
+        const V numerator = absolute(q + qBefore);
+        // Where the sum is zero the angle is 0 before the quadrant rules.
+        V angle = keepWhere(~sumIsZero, fastAtanOfQuotient(numerator, absolute(s)) * kDegreesPerRadian);
+        angle = select(lessThan(i, V{}) & greaterThan(q, V{}), 180.0 - angle, angle);
+        angle = select(lessThan(i, V{}) & lessThan(q, V{}), angle + 180.0, angle);
+        angle = select(greaterThan(i, V{}) & lessThan(q, V{}), 360.0 - angle, angle);
+        storeSome(phase + k, angle, lanes);
+        // No arctangent (or one of 0, which is exact): the library's angle.
+        storeMask<V>(certainty + k, (sumIsZero | (numerator == 0.0)) & kExactPhase, lanes);
+    });
+}
+
+template <class V>
+bool phaseChangesOf(const double* phase, int count, double* deltaPhase, Certainty* certainty) {
+    MaskOf<V> anyDoubt = {};
+    forEachVector<V>(count, [&](int k, int lanes) {
+        const V before = loadSome<V>(phase + k - 1, lanes), now = loadSome<V>(phase + k, lanes);
+        const MaskOf<V> certainBefore = loadMask<V>(certainty + k - 1, lanes);
+        const MaskOf<V> certainNow = loadMask<V>(certainty + k, lanes);
+        const MaskOf<V> wraps = lessThan(before, V{} + 90.0) & greaterThan(now, V{} + 270.0);
+        const V change = select(wraps, (before + 360.0) - now, before - now);
+        const V clamped = lowerTo(60.0, raiseTo(1.0, change));
+        const MaskOf<V> bothExact = bitIsSet<V>(certainBefore & certainNow, 0);  // kExactPhase
+        const MaskOf<V> wrapNearBound = within(before, 90.0, kWrapBand) | within(now, 270.0, kWrapBand);
+        // Far outside [1, 60] (or NaN) both paths clamp to the same bound.
+        const MaskOf<V> clampedForCertain = ~((change >= 1.0 - kClampBand) & (change <= 60.0 + kClampBand));
+        const MaskOf<V> exactChange = bothExact | (clampedForCertain & ~wrapNearBound);
+        const MaskOf<V> doubt = wrapNearBound & ~bothExact;
+        storeSome(deltaPhase + k, clamped, lanes);
+        storeMask<V>(certainty + k, (certainNow & kExactPhase) | (exactChange & kExactChange) | (doubt & kWrapInDoubt),
+                     lanes);
+        anyDoubt |= doubt;
+    });
+    return anyLane<V>(anyDoubt);
+}
+
+// The raw period search of neighbouring bars at once, from exact sums as in
+// cycle_measurement.cpp: changes in units of 2^-52 degrees, running totals
+// modulo 2^64, and a window's sum the difference of two totals.
+//
+// A bar's search stops after the fewest terms whose window passes 360, and
+// neighbouring bars need about as many terms as each other. So a vector of
+// bars probes the windows of the lengths its previous bar needed, give or
+// take kReach, each length one contiguous load across the lanes, and counts
+// the windows that pass 360 - margin and 360 + margin: where both counts
+// agree, no window next to the crossing lies within the margin of 360, and
+// the count gives the terms. A lane whose crossing lies outside the probed
+// lengths, or near 360, is in doubt and searched again by the stage. The
+// guess only decides how often that happens, never a result.
+template <class V>
+void rawPeriodsOf(const double* deltaPhase, int count, int termsBefore, double* found, std::uint64_t* doubts) {
+    constexpr int W = kLanes<V>, kTerms = kSearchLimit + 1, kReach = 8;
+    typedef MaskOf<V> Words;
+    constexpr double kUnitsPerDegree = 0x1p52;
+    const std::uint64_t kFullTurn = std::uint64_t{360} << 52;
+    const auto kMargin = static_cast<std::uint64_t>(kSearchMarginDegrees * kUnitsPerDegree);
+    // totals[i]: the changes of the bars from first - 41 to first + i - 42,
+    // padded at the end for the lanes past `count`. Changes in [1, 60] have
+    // exact conversions to units, whole numbers below 2^58.
+    std::uint64_t totals[kChunkBars + kTerms + 1 + W];
+    totals[0] = 0;
+    const double* changes = deltaPhase - kTerms;
+    int i = 0;
+    for (; i + W <= count + kTerms; i += W) {
+        const V units = loadLanes<V>(changes + i) * kUnitsPerDegree;
+        Words whole;
+#if defined(__AVX512DQ__)
+        if constexpr (W == 8) whole = reinterpret_cast<Words>(_mm512_cvttpd_epi64(__m512d(units)));
+        else
+#endif
+            for (int k = 0; k < W; ++k) whole[k] = static_cast<std::int64_t>(units[k]);
+        for (int k = 0; k < W; ++k) totals[i + k + 1] = totals[i + k] + static_cast<std::uint64_t>(whole[k]);
+    }
+    for (; i < count + kTerms; ++i)
+        totals[i + 1] = totals[i] + static_cast<std::uint64_t>(static_cast<std::int64_t>(changes[i] * kUnitsPerDegree));
+    for (int k = 0; k < W; ++k) totals[count + kTerms + 1 + k] = 0;
+    // Unsigned a > b on the signed lanes.
+    const Words flip = Words{} + INT64_MIN;
+    auto passes = [flip](Words sum, std::uint64_t bound) {
+        return (sum ^ flip) > (Words{} + static_cast<std::int64_t>(bound ^ std::uint64_t{1} << 63));
+    };
+    for (int w = 0; w < (count + 63) / 64; ++w) doubts[w] = 0;
+    int guess = termsBefore > 6 && termsBefore <= kTerms ? termsBefore : 16;  // terms the previous bar needed
+    forEachVector<V>(count, [&](int k, int lanes) {
+        const Words total = asBits(loadLanes<V>(reinterpret_cast<const double*>(totals + k + kTerms + 1)));
+        // The windows of `shortest` to `longest` terms. One of 6 never passes
+        // (changes are at most 60, so it needs no look), one of 42 is one too
+        // long for the search but tells that 41 do not pass.
+        const int shortest = guess - kReach > 7 ? guess - kReach : 7;
+        const int longest = guess + kReach < kTerms + 1 ? guess + kReach : kTerms + 1;
+        Words belowMargin = {}, aboveMargin = {};  // windows passing 360 - margin, 360 + margin
+        for (int terms = shortest; terms <= longest; ++terms) {
+            const Words start = asBits(loadLanes<V>(reinterpret_cast<const double*>(totals + k + kTerms + 1 - terms)));
+            const Words sum = total - start;
+            belowMargin -= passes(sum, kFullTurn - kMargin - 1);  // sum >= 360 - margin
+            aboveMargin -= passes(sum, kFullTurn + kMargin);      // sum > 360 + margin
+        }
+        const Words probes = Words{} + (longest - shortest + 1);
+        // The fewest terms that pass, if the shortest window does not (or
+        // is the shortest possible) and the longest does (or is 42 long).
+        const Words needed = (longest + 1) - aboveMargin;
+        const Words fromTheFewest = Words{} - static_cast<std::int64_t>(shortest == 7);
+        const Words toTheLimit = Words{} - static_cast<std::int64_t>(longest == kTerms + 1);
+        const Words sure = (belowMargin == aboveMargin) & ((belowMargin < probes) | fromTheFewest) &
+                           ((aboveMargin > 0) | toTheLimit);
+        const Words none = needed > kTerms;
+        const V stop = asDoubles<V>(((needed - 1) & ~none) | 0x4330000000000000) - 0x1p52;
+        storeSome(found + k, stop, lanes);
+        doubts[k / 64] |= static_cast<std::uint64_t>(laneBits<V>(firstLanes<V>(lanes) & ~sure)) << (k % 64);
+        const std::int64_t last = needed[lanes - 1];
+        guess = last <= kTerms ? static_cast<int>(last) : guess;
+    });
+}
+
+// Correlation sums, a vector of neighbouring bars at a time, each lane a bar
+// adding its own terms in the order of the formula. A vector starts at a
+// run of bars that share their period (neighbours usually do) and keeps the
+// lanes of that run; the others are computed again with their own period.
+// Two such vectors run side by side, so that their chains of additions
+// overlap, and the longer finishes alone.
+template <class V>
+void correlationsOf(const double* mid, const double* period, int count, const AngleTable& table,
+                    double* sineSums, double* cosineSums) {
+    constexpr int W = kLanes<V>;
+    struct Run {
+        int start, length, lanes, terms;
+        const double* sines;
+        const double* cosines;
+        V sine, cosine;
+    };
+    auto runAt = [&](int start) {
+        Run r;
+        r.start = start;
+        r.lanes = count - start < W ? count - start : W;
+        r.length = 1;
+        while (r.length < r.lanes && period[start + r.length] == period[start]) ++r.length;
+        r.terms = static_cast<int>(period[start]);
+        r.sines = table.sines() + AngleTable::rowOffset(r.terms);
+        r.cosines = table.cosines() + AngleTable::rowOffset(r.terms);
+        r.sine = r.cosine = V{};
+        return r;
+    };
+    auto addTerm = [&](Run& r, int n) {
+        const V price = loadSome<V>(mid + r.start - n, r.lanes);
+        r.sine += r.sines[n] * price;
+        r.cosine += r.cosines[n] * price;
+    };
+    auto finish = [&](Run& r, int from) {
+        for (int n = from; n < r.terms; ++n) addTerm(r, n);
+        storeSome(sineSums + r.start, r.sine, r.length);
+        storeSome(cosineSums + r.start, r.cosine, r.length);
+    };
+    for (int k = 0; k < count;) {
+        Run a = runAt(k);
+        k += a.length;
+        if (k == count) {
+            finish(a, 0);
+            break;
+        }
+        Run b = runAt(k);
+        k += b.length;
+        const int both = a.terms < b.terms ? a.terms : b.terms;
+        for (int n = 0; n < both; ++n) {
+            addTerm(a, n);
+            addTerm(b, n);
+        }
+        finish(a, both);
+        finish(b, both);
+    }
+}
+
+// Modes 3 and 4 from the correlation sums, with the fast arctangent and sine;
+// bars whose stored float the fast path cannot vouch for get a doubt bit.
+template <class V>
+std::uint64_t phaseOutputsOf(const double* sineSums, const double* cosineSums, const double* compensation,
+                             int count, float* sineOut, float* leadSineOut) {
+    std::uint64_t doubts = 0;
+    forEachVector<V>(count, [&](int k, int lanes) {
+        const V sineSum = loadSome<V>(sineSums + k, lanes), cosineSum = loadSome<V>(cosineSums + k, lanes);
+        const MaskOf<V> fromArctangent = greaterThan(absolute(cosineSum), V{} + 0.001);
+        const V signOfRatio = asDoubles<V>(asBits(sineSum) ^ asBits(cosineSum));
+        const V arctangent = fastAtanOfQuotient(absolute(sineSum), absolute(cosineSum));
+        const V rightAngle = keepWhere(isNotZero(sineSum), withSignOf(V{} + 90.0, sineSum));
+        V phase = select(fromArctangent, withSignOf(arctangent, signOfRatio) * kDegreesPerRadian, rightAngle);
+        // + 0 where none applies: that changes only a -0, and the next step
+        // adds 90.
+        phase = (phase + loadSome<V>(compensation + k, lanes)) + 90.0;
+        phase = select(lessThan(cosineSum, V{}), phase + 180.0, phase);
+        MaskOf<V> doubt = fromArctangent & within(phase, 315.0, kFoldBand);
+        phase = select(greaterThan(phase, V{} + 315.0), phase - 360.0, phase);
+        doubt |= ~(absolute(phase) < kCyclePhaseLimit);
+        if (sineOut) {
+            const V value = fastSine(phase * kRadiansPerDegree);
+            doubt |= ~roundsLikeNeighbours(value, kSineOutputBand);
+            storeFloats(sineOut + k, value, lanes);
+        }
+        if (leadSineOut) {
+            const V value = fastSine((phase + 45.0) * kRadiansPerDegree);
+            doubt |= ~roundsLikeNeighbours(value, kSineOutputBand);
+            storeFloats(leadSineOut + k, value, lanes);
+        }
+        doubts |= static_cast<std::uint64_t>(laneBits<V>(doubt & firstLanes<V>(lanes))) << k;
+    });
+    return doubts;
+}
+
+template <class V>
+void approximationsOf(const double* x, int count, double* atanOut, double* sineOut) {
+    forEachVector<V>(count, [&](int k, int lanes) {
+        const V v = loadSome<V>(x + k, lanes);
+        storeSome(atanOut + k, fastAtanOfQuotient(absolute(v), V{} + 1.0), lanes);
+        storeSome(sineOut + k, fastSine(v), lanes);
+    });
+}
+
+}  // namespace
+
+// One instruction set's table of kernels. SSE2 has no 64-bit integer
+// comparisons: it leaves the search to the scalar exact sums
+// (cycle_measurement.cpp).
+// The correlation blends rows by lane, which pays with four lanes and no
+// more: eight neighbours have too many distinct periods.
+#define ZORVANE_KERNELS(V, label)                                                                   \
+    Kernels{label, phaseAnglesOf<V>, phaseChangesOf<V>, kLanes<V> > 2 ? rawPeriodsOf<V> : nullptr,     \
+            correlationsOf<V>, phaseOutputsOf<V>, approximationsOf<V>}
+
+}  // namespace zorvane::detail

@@ -1,0 +1,70 @@
+// The per-bar loops that run many bars side by side in vector registers,
+// compiled once per instruction set (kernels_sse2.cpp, kernels_avx2.cpp,
+// kernels_avx512.cpp) and chosen once per call by the processor's features.
+// SSE2 is the baseline every x86 build has; the wider sets are used only
+// where the processor and the operating system support them.
+//
+// Every kernel computes what the scalar formulas compute, lane by lane in
+// the same order, except where it uses a fast approximation: then it says so
+// in the certainty bits or the doubt flags it returns, and the stage makes
+// the library call for those bars.
+#pragma once
+
+#include <cstdint>
+
+#include "working_series.hpp"
+
+namespace zorvane::detail {
+
+class AngleTable;
+
+struct Kernels {
+    const char* name;
+
+    // Phase angles of `count` bars from their in-phase and quadrature values
+    // (index -1 is the bar before the first). Marks kExactPhase where the
+    // angle needs no arctangent.
+    void (*phaseAngles)(const double* inPhase, const double* quadrature, int count, double* phase,
+                        Certainty* certainty);
+
+    // Clamped phase changes of `count` bars from the angles (index -1 is the
+    // bar before the first) and their certainty, which gains kExactChange
+    // where the change is exact and kWrapInDoubt where the wrap test needs
+    // the library's angles. Returns whether any bar is in doubt.
+    bool (*phaseChanges)(const double* phase, int count, double* deltaPhase, Certainty* certainty);
+
+    // The raw period search of `count` bars (count <= kChunkBars; the
+    // changes reach back 41 bars): the count recorded, 0 for none, and a bit
+    // per bar (64 to a word) whose search must be redone by the stage.
+    // termsBefore, the terms the bar before the first needed, only speeds it.
+    void (*rawPeriods)(const double* deltaPhase, int count, int termsBefore, double* found, std::uint64_t* doubts);
+
+    // Correlation sums of `count` neighbouring bars (count <= kKernelBars):
+    // mid and period point at the first bar, mid reaches back 36 bars. The
+    // table must hold the rows of every period that occurs.
+    void (*correlations)(const double* mid, const double* period, int count, const AngleTable& table,
+                         double* sineSums, double* cosineSums);
+
+    // Sine and lead sine of `count` bars (count <= kKernelBars) from their
+    // correlation sums and lag compensation (0 where none applies); either
+    // output may be null. Returns a bit per bar whose outputs need the library.
+    std::uint64_t (*phaseOutputs)(const double* sineSums, const double* cosineSums, const double* compensation,
+                                  int count, float* sineOut, float* leadSineOut);
+
+    // The fast arctangent (of |x|) and sine themselves, as this instruction
+    // set evaluates them: for the tests of their error bounds.
+    void (*approximations)(const double* x, int count, double* atanOut, double* sineOut);
+};
+
+// Bars per call of the kernels that take a bounded count.
+constexpr int kKernelBars = 64;
+constexpr int kChunkBars = 512;
+
+const Kernels& sse2Kernels();
+const Kernels& avx2Kernels();
+const Kernels& avx512Kernels();
+
+// The widest kernels this processor runs.
+const Kernels& kernelsForThisMachine();
+
+}  // namespace zorvane::detail
