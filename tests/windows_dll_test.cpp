@@ -208,7 +208,7 @@ TEST_P(WindowsDll, OutputsMatchTheLinuxModuleButForLibraryLastBits) {
             replayMissed = false;
             reference::literalOscillator(s.priceA.data(), s.priceB.data(), mode, count, replay.data(), replayed);
             EXPECT_FALSE(replayMissed) << s.name << " mode " << mode << ": an argument Windows never computed";
-            EXPECT_EQ(std::memcmp(replay.data(), dll[run].data(), 4 * static_cast<std::size_t>(count)), 0)
+            EXPECT_EQ(testing_support::firstDifference(replay, dll[run]), -1)
                 << s.name << " mode " << mode << ": not explained by the library results";
             bool differs = false;
             for (std::int32_t i = 0; i < count; ++i, ++bars) {
