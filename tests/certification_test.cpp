@@ -46,7 +46,10 @@ void expectFaithful(long differences, const std::string& what) {
 
 std::vector<const zd::Kernels*> kernelSets() {
     std::vector<const zd::Kernels*> sets{&zd::sse2Kernels()};
-    if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) sets.push_back(&zd::avx2Kernels());
+    if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) {
+        sets.push_back(&zd::avx2Kernels());
+        sets.push_back(&zd::avx2PairKernels());
+    }
     if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq")) sets.push_back(&zd::avx512Kernels());
     return sets;
 }
@@ -200,7 +203,7 @@ struct Components {
     explicit Components(int n) : data(9, std::vector<double>(n, 0.0)), certainty(n, zd::kExactPhase | zd::kExactChange) {}
     zd::WorkingSeries series() {
         auto at = [this](int i) { return zd::WindowSeries{data[i].data()}; };
-        return {at(0), at(1), at(2), at(3), at(4), at(5), at(6), at(7), at(8), {certainty.data()}};
+        return {at(0), at(1), at(2), at(3), at(4), at(5), at(6), at(7), at(8), {certainty.data()}, {}};
     }
     void set(int bar, double inPhase, double quadrature) { data[2][bar] = inPhase, data[3][bar] = quadrature; }
     std::vector<std::vector<double>> data;

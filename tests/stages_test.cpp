@@ -23,7 +23,7 @@ struct Workspace {
         : data(9, std::vector<double>(n, 0.0)), certainty(n, zd::kExactPhase | zd::kExactChange) {}
     zd::WorkingSeries series() {
         auto at = [this](int i) { return zd::WindowSeries{data[i].data()}; };
-        return {at(0), at(1), at(2), at(3), at(4), at(5), at(6), at(7), at(8), {certainty.data()}};
+        return {at(0), at(1), at(2), at(3), at(4), at(5), at(6), at(7), at(8), {certainty.data()}, {}};
     }
     std::vector<std::vector<double>> data;
     std::vector<zd::Certainty> certainty;

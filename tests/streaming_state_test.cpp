@@ -141,23 +141,27 @@ TEST(SavedState, DamagedOrForeignBytesAreRefused) {
     expectRefused(reframed(good, 1, [](std::vector<std::uint64_t>& w) { w.pop_back(); }), "payload of");
     // Valid framing around values no object can reach: a period of 1e9, an
     // unknown certainty bit, a negative bar count, one push cannot follow,
-    // a copy before the last push that does not precede it. The words: the
-    // object now (its bar count, 64 per series with period the eighth, 64
-    // of certainty), then the same before the last push.
+    // a journal longer than any push makes or one that would write outside
+    // the angle, change and certainty rings. The words: the bar count, 64
+    // per series with period the eighth, 64 of certainty, 64 of change
+    // totals, then the journal's length and its (offset, value) pairs.
     using Words = std::vector<std::uint64_t>;
-    constexpr std::size_t kBefore = 1 + 10 * 64;
+    constexpr std::size_t kJournal = 1 + 11 * 64;
     expectRefused(reframed(good, 1, [](Words& w) { w[1 + 7 * 64 + 5] = zorvane::detail::toWord(1e9); }),
                   "impossible values");
     expectRefused(reframed(good, 1, [](Words& w) { w[1 + 9 * 64 + 3] |= 8; }), "impossible values");
     expectRefused(reframed(good, 1, [](Words& w) { w[0] = zorvane::detail::toWord(std::int64_t{-1}); }),
                   "impossible values");
     expectRefused(reframed(good, 1,
+                           [](Words& w) { w[0] = zorvane::detail::toWord(std::numeric_limits<std::int64_t>::max()); }),
+                  "impossible values");
+    expectRefused(reframed(good, 1, [](Words& w) { w[kJournal] = 100000; }), "impossible values");
+    expectRefused(reframed(good, 1,
                            [](Words& w) {
-                               w[0] = zorvane::detail::toWord(std::numeric_limits<std::int64_t>::max());
-                               w[kBefore] = w[0] - 1;
+                               w[kJournal] = 1;
+                               w[kJournal + 1] = 0;  // the bar count's word
                            }),
                   "impossible values");
-    expectRefused(reframed(good, 1, [](Words& w) { w[kBefore] += 1; }), "impossible values");
 }
 
 }  // namespace

@@ -32,21 +32,23 @@ bool isNoValue(float value) {
 // journal, so that revise can put them back and push again. A member push
 // changes belongs in History (and in forEachField); pure caches (rebuilt
 // on demand, like the angle table in `context`) stay outside and are neither
-// restored nor saved. One bar at a time gains nothing from wider vectors:
-// the baseline kernels serve every machine.
+// restored nor saved. One bar at a time gains nothing from wider vectors;
+// two lanes with fused multiply-adds, where there are, shorten its wait.
 struct Oscillator::State {
     static constexpr int kSeries = 9;
     struct History {
         Bar nextBar = 0;
         double rings[kSeries][detail::kRingBars] = {};
         detail::Certainty certainty[detail::kRingBars] = {};
+        std::uint64_t changeTotals[detail::kRingBars] = {};
     };
-    static_assert(sizeof(History) == sizeof(Bar) + sizeof(History::rings) + sizeof(History::certainty),
+    static_assert(sizeof(History) == sizeof(Bar) + sizeof(History::rings) + sizeof(History::certainty) +
+                                         sizeof(History::changeTotals),
                   "list every History member in forEachField");
 
     History now;
     detail::UndoJournal journal;
-    detail::StageContext context{detail::sse2Kernels()};
+    detail::StageContext context{detail::kernelsForOneBar()};
 
     State() = default;
     State(const State& other) : now(other.now), journal(other.journal) {}
@@ -66,7 +68,8 @@ struct Oscillator::State {
 
     detail::StreamingSeries series() {
         auto at = [this](int i) { return detail::RingSeries{now.rings[i]}; };
-        return {at(0), at(1), at(2), at(3), at(4), at(5), at(6), at(7), at(8), {now.certainty}};
+        return {at(0), at(1), at(2), at(3), at(4), at(5), at(6), at(7), at(8), {now.certainty},
+                {now.changeTotals}};
     }
 
     bool plausible() const;
@@ -87,6 +90,7 @@ void forEachField(AnyHistory& history, Field field) {
     for (auto& ring : history.rings)
         for (auto& value : ring) field(value);
     for (auto& value : history.certainty) field(value);
+    for (auto& value : history.changeTotals) field(value);
 }
 
 // The journal as its entry count and every slot of its capacity, so that

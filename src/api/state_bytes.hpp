@@ -16,8 +16,10 @@ inline std::uint64_t toWord(double value) {
     return word;
 }
 inline std::uint64_t toWord(std::int64_t value) { return static_cast<std::uint64_t>(value); }
+inline std::uint64_t toWord(std::uint64_t value) { return value; }
 inline void fromWord(std::uint64_t word, double& value) { std::memcpy(&value, &word, sizeof value); }
 inline void fromWord(std::uint64_t word, std::int64_t& value) { value = static_cast<std::int64_t>(word); }
+inline void fromWord(std::uint64_t word, std::uint64_t& value) { value = word; }
 
 std::vector<unsigned char> encodeState(std::uint32_t version, const std::vector<std::uint64_t>& words);
 

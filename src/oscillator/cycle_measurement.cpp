@@ -90,6 +90,35 @@ constexpr std::uint64_t kFullTurnUnits = std::uint64_t{360} << 52;
 constexpr std::uint64_t kMarginUnits = static_cast<std::uint64_t>(kSearchMarginDegrees * kUnitsPerDegree);
 constexpr int kTerms = kSearchLimit + 1;
 
+// The search for bar l from running totals of the changes in units, kept
+// by bar number modulo 64: the number of terms recorded, 0 for none, or -1
+// where the exact sums next to the crossing lie within the margin of 360.
+double searchFromTotals(const std::uint64_t* totals, Bar l) {
+    auto total = [totals](Bar bar) { return totals[bar & 63]; };
+    // Exact sum of the terms from bar l back to bar j + 1.
+    auto sumAfter = [&total, l](Bar j) { return total(l) - total(j); };
+    // How many of the windows ending at l-41 .. l-1 leave a sum above 360;
+    // the sums shrink as the window does, so a binary search finds it.
+    // Without branches: the outcome of each probe is as good as random. A
+    // probe past the window reads some other slot of the ring and is ignored.
+    int above = 0;
+    for (int step = 32; step > 0; step /= 2) {
+        const int probe = above + step;
+        const bool passes = (probe <= kTerms) & (sumAfter(l - kTerms - 1 + probe) > kFullTurnUnits);
+        above += step & -static_cast<int>(passes);
+    }
+    if (above == 0) return kFullTurnUnits - sumAfter(l - kTerms - 1) > kMarginUnits ? 0.0 : -1.0;
+    const Bar j = l - kTerms - 1 + above;  // the sum from l back to j + 1 passes
+    const std::uint64_t crossing = sumAfter(j);
+    const std::uint64_t before = above == kTerms ? 0 : sumAfter(j + 1);
+    const bool sure = crossing - kFullTurnUnits > kMarginUnits && kFullTurnUnits - before > kMarginUnits;
+    return sure ? static_cast<double>(l - j - 1) : -1.0;
+}
+
+std::uint64_t changeUnits(double change) {
+    return static_cast<std::uint64_t>(static_cast<std::int64_t>(change * kUnitsPerDegree));
+}
+
 class ExactPhaseSums {
 public:
     // Ready to search bars from `first` on, which must be at least kTerms.
@@ -102,44 +131,20 @@ public:
     double searchNext() {
         const Bar l = next_;
         append(l);
-        // Exact sum of the terms from bar l back to bar j + 1.
-        auto sumAfter = [this, l](Bar j) { return total(l) - total(j); };
-        // How many of the windows ending at l-41 .. l-1 leave a sum above
-        // 360; the sums shrink as the window does, so a binary search finds it.
-        // Without branches: the outcome of each probe is as good as random.
-        // A probe past the window reads some other slot of the ring and is
-        // ignored.
-        int above = 0;
-        for (int step = 32; step > 0; step /= 2) {
-            const int probe = above + step;
-            const bool passes = (probe <= kTerms) & (sumAfter(l - kTerms - 1 + probe) > kFullTurnUnits);
-            above += step & -static_cast<int>(passes);
-        }
-        if (above == 0) {
-            if (kFullTurnUnits - sumAfter(l - kTerms - 1) > kMarginUnits) return 0.0;
-        } else {
-            const Bar j = l - kTerms - 1 + above;  // the sum from l back to j + 1 passes
-            const std::uint64_t crossing = sumAfter(j);
-            const std::uint64_t before = above == kTerms ? 0 : sumAfter(j + 1);
-            if (crossing - kFullTurnUnits > kMarginUnits && kFullTurnUnits - before > kMarginUnits)
-                return static_cast<double>(l - j - 1);
-        }
-        return searchOneCertified(s_, l, context_);
+        const double found = searchFromTotals(totals_, l);
+        return found >= 0 ? found : searchOneCertified(s_, l, context_);
     }
 
 private:
     void append(Bar bar) {
-        const auto units = static_cast<std::uint64_t>(static_cast<std::int64_t>(s_.deltaPhase[bar] * kUnitsPerDegree));
-        totals_[bar & kMask] = totals_[(bar - 1) & kMask] + units;
+        totals_[bar & 63] = totals_[(bar - 1) & 63] + changeUnits(s_.deltaPhase[bar]);
         next_ = bar + 1;
     }
-    std::uint64_t total(Bar bar) const { return totals_[bar & kMask]; }
 
-    static constexpr Bar kMask = 63;
     const WorkingSeries& s_;
     StageContext& context_;
     Bar next_;
-    std::uint64_t totals_[kMask + 1] = {};
+    std::uint64_t totals_[64] = {};
 };
 
 // The in-phase and quadrature filters run from bar to bar; the previous
@@ -254,7 +259,18 @@ void searchRawPeriods(const SeriesSet<Layout>& s, Bar first, Bar last, StageCont
             for (; l < last; ++l) record(l, sums.searchNext());
         }
     }
-    for (; l < last; ++l) record(l, searchOneCertified(s, l, context));
+    // One bar at a time (the streaming object): from the totals it keeps.
+    for (; l < last; ++l) {
+        if constexpr (!Layout::kContiguous) {
+            s.changeTotals[l] = s.changeTotals[l - 1] + changeUnits(s.deltaPhase[l]);
+            const double found = l > kTerms ? searchFromTotals(s.changeTotals.data, l) : -1.0;
+            if (found >= 0) {
+                record(l, found);
+                continue;
+            }
+        }
+        record(l, searchOneCertified(s, l, context));
+    }
 }
 
 template <class Layout>

@@ -41,7 +41,7 @@ public:
     bool complete() const { return obtained_ == kSeriesCount; }
     WorkingSeries series(Certainty* certainty) const {
         auto at = [this](int i) { return WindowSeries{blocks_[i]}; };
-        return {at(0), at(1), at(2), at(3), at(4), at(5), at(6), at(7), at(8), {certainty}};
+        return {at(0), at(1), at(2), at(3), at(4), at(5), at(6), at(7), at(8), {certainty}, {}};
     }
 
 private:

@@ -32,17 +32,20 @@
 //     50-digit arithmetic by fit.py; the error curve is a smooth
 //     equioscillation, so the sampled maximum is the maximum to within a
 //     small fraction).
-//  3. Evaluation. Horner's rule for P (10 steps, each a rounded multiply and
-//     add, or one fused multiply-add) errs by at most gamma_20 * sum |p_i| z^i
-//     <= 20.0001u * 0.345 < 7.7e-16 in P; that term is scaled by u z <= 0.0711
-//     (5.5e-17). u z and (u z) P add two roundings of a term below 0.0237
-//     (5.3e-18), and the final u + (...) one rounding of a result below 0.3927
-//     (half an ulp: 2.8e-17). Since d/du (u + u z P) < 1.0001 on the range,
-//     the reduction error of step 1 passes through at most unamplified.
+//  3. Evaluation. Estrin's scheme for P (lanes.hpp) takes each term through
+//     at most 4 combining steps of a rounded multiply and add (or one fused
+//     multiply-add) and through a power of z of at most 7 rounded factors
+//     (z^8 = ((z^2)^2)^2), 15 roundings in all: it errs by at most gamma_15 *
+//     sum |p_i| z^i <= 15.0001u * 0.345 < 5.8e-16 in P; that term is scaled
+//     by u z <= 0.0711 (4.1e-17). u z and (u z) P add two roundings of a term
+//     below 0.0237 (5.3e-18), and the final u + (...) one rounding of a result
+//     below 0.3927 (half an ulp: 2.8e-17). Since d/du (u + u z P) < 1.0001 on
+//     the range, the reduction error of step 1 passes through at most
+//     unamplified.
 //  4. Offset. pi/4 and pi/2 as doubles are off by at most 3.1e-17 and 6.2e-17;
 //     adding the offset rounds once more (at most 1.1e-16 for results below 2).
-// Total: 5.6e-17 + 1.38e-16 (1.0001) + 2.8e-18 + 5.5e-17 + 5.3e-18 + 2.8e-17
-// + 6.2e-17 + 1.1e-16 < 4.6e-16 < 2^-50.9. The claimed 2^-50 leaves almost a
+// Total: 5.6e-17 + 1.38e-16 (1.0001) + 2.8e-18 + 4.1e-17 + 5.3e-18 + 2.8e-17
+// + 6.2e-17 + 1.1e-16 < 4.5e-16 < 2^-50.9. The claimed 2^-50 leaves almost a
 // factor of two. tests/certification_test.cpp checks the bound against long
 // double arctangents over hundreds of thousands of arguments, the range edges
 // included.
@@ -75,7 +78,7 @@ inline V fastAtanOfQuotient(V a, V b) {
     const V offset = select(high, V{} + kHalfPi, keepWhere(middle, V{} + kQuarterPi));
     const V u = numerator / denominator;
     const V z = u * u;
-    return perturbedInTests(offset + multiplyAdd(u * z, horner(z, kP), u), a, kFastAtanBound);
+    return perturbedInTests(offset + multiplyAdd(u * z, estrin(z, kP), u), a, kFastAtanBound);
 }
 
 }  // namespace

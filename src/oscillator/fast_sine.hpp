@@ -26,8 +26,11 @@
 //     most 2^-87 (times |n|). So |r - (x - n pi/2)| < 5.6e-17.
 //  2. Fit. Below 1.4e-17 (sine) and 8.8e-19 (cosine), double coefficients
 //     evaluated exactly over |r| <= pi/4 + 0.001 (50-digit check in fit.py).
-//  3. Evaluation, with or without fused multiply-adds. Sine: Horner errs by
-//     gamma_10 * sum |s_i| z^i < 1.9e-16 in S, scaled by |r z| < 0.486
+//  3. Evaluation, with or without fused multiply-adds, by Estrin's scheme
+//     (lanes.hpp): each term through at most 3 combining steps and a power
+//     of z of at most 3 rounded factors (z^4 = (z^2)^2), 9 roundings, below
+//     the gamma_10 used here. Sine: it errs by at most gamma_10 * sum |s_i|
+//     z^i < 1.9e-16 in S, scaled by |r z| < 0.486
 //     (9.1e-17); r z and the product round twice on a term below 0.081
 //     (1.8e-17); the final add rounds half an ulp of a result below 0.71
 //     (5.6e-17). Cosine: z rounds (relative u, so z/2 moves by at most
@@ -68,8 +71,8 @@ inline V fastSine(V x) {
     const MaskOf<V> quadrant = asBits(shifted);
     const V r = (x - n * kHalfPiHigh) - n * kHalfPiLow;
     const V z = r * r;
-    const V sine = multiplyAdd(r * z, horner(z, kS), r);
-    const V cosine = multiplyAdd(z * z, horner(z, kC), 1.0 - 0.5 * z);
+    const V sine = multiplyAdd(r * z, estrin(z, kS), r);
+    const V cosine = multiplyAdd(z * z, estrin(z, kC), 1.0 - 0.5 * z);
     const V value = select(bitIsSet<V>(quadrant, 0), cosine, sine);
     return perturbedInTests(select(bitIsSet<V>(quadrant, 1), -value, value), x, kFastSineBound);
 }

@@ -30,6 +30,31 @@ public:
     FloatingPointGuard() {
         mxcsr_ = _mm_getcsr();
         if ((mxcsr_ & ~kMxcsrFlags) != kMxcsrDefault) _mm_setcsr(kMxcsrDefault);
+        if constexpr (kRuntimeUsesX87) enterX87();
+        compilerBarrier();
+    }
+
+    ~FloatingPointGuard() {
+        compilerBarrier();
+        if (_mm_getcsr() != mxcsr_) _mm_setcsr(mxcsr_);
+        if constexpr (kRuntimeUsesX87) leaveX87();
+    }
+
+    FloatingPointGuard(const FloatingPointGuard&) = delete;
+    FloatingPointGuard& operator=(const FloatingPointGuard&) = delete;
+
+private:
+    // Our doubles are SSE2 everywhere; x87 instructions run only inside a
+    // runtime that uses them: the 32-bit ones, and the mingw-w64 runtime's
+    // sine and cosine. glibc's x86-64 functions never do, so there the x87
+    // state is neither touched by us nor able to touch us.
+#if defined(__i386__) || defined(_WIN32)
+    static constexpr bool kRuntimeUsesX87 = true;
+#else
+    static constexpr bool kRuntimeUsesX87 = false;
+#endif
+
+    void enterX87() {
         __asm__ volatile("fnstcw %0" : "=m"(x87Control_));
         __asm__ volatile("fnstsw %0" : "=m"(x87Status_));
         // Pending x87 exceptions of the caller's would trap on our first x87
@@ -44,12 +69,9 @@ public:
             const std::uint16_t control = kX87Default;
             __asm__ volatile("fldcw %0" : : "m"(control));
         }
-        compilerBarrier();
     }
 
-    ~FloatingPointGuard() {
-        compilerBarrier();
-        if (_mm_getcsr() != mxcsr_) _mm_setcsr(mxcsr_);
+    void leaveX87() {
         if (x87Parked_) {
             __asm__ volatile("fldenv %0" : : "m"(x87Environment_));
             return;
@@ -62,10 +84,6 @@ public:
         if (control != x87Control_) __asm__ volatile("fldcw %0" : : "m"(x87Control_));
     }
 
-    FloatingPointGuard(const FloatingPointGuard&) = delete;
-    FloatingPointGuard& operator=(const FloatingPointGuard&) = delete;
-
-private:
     // The compiler knows nothing of the control registers: keep every load
     // and store of the guarded code between the switches. (Arithmetic on
     // values that arrive in registers is the caller's to order.)
@@ -85,9 +103,9 @@ private:
     static constexpr std::uint16_t kX87Flags = 0x00FF;
 
     std::uint32_t mxcsr_;
-    std::uint16_t x87Control_;
-    std::uint16_t x87Status_;
-    bool x87Parked_;
+    std::uint16_t x87Control_ = 0;
+    std::uint16_t x87Status_ = 0;
+    bool x87Parked_ = false;
     std::uint32_t x87Environment_[7];  // 28 bytes in either mode
 };
 

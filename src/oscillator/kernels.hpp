@@ -62,9 +62,12 @@ constexpr int kChunkBars = 512;
 
 const Kernels& sse2Kernels();
 const Kernels& avx2Kernels();
+const Kernels& avx2PairKernels();
 const Kernels& avx512Kernels();
 
 // The widest kernels this processor runs.
 const Kernels& kernelsForThisMachine();
+// The quickest kernels for one bar at a time (the streaming object).
+const Kernels& kernelsForOneBar();
 
 }  // namespace zorvane::detail

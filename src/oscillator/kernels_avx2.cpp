@@ -10,4 +10,11 @@ const Kernels& avx2Kernels() {
     return kernels;
 }
 
+// Two lanes, for one bar at a time: what matters then is how long the
+// dependent steps take, and fused multiply-adds shorten them.
+const Kernels& avx2PairKernels() {
+    static constexpr Kernels kernels = ZORVANE_KERNELS(Pair, "avx2 pairs");
+    return kernels;
+}
+
 }  // namespace zorvane::detail

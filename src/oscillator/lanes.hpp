@@ -184,11 +184,23 @@ inline V perturbedInTests(V result, [[maybe_unused]] V argument, [[maybe_unused]
 #endif
 }
 
+// p(z) with coefficients from the highest degree down, by Estrin's scheme:
+// neighbouring coefficients paired by z, the pairs by z^2, those by z^4, and
+// so on. It rounds each term at most 2 * ceil(log2 N) + ceil(log2 N) - 1
+// times (the combining steps and the powers of z) instead of Horner's 2N,
+// and its chain of dependent steps is log2 N long instead of N, which is
+// what a single bar at a time waits for.
 template <class V, int N>
-inline V horner(V z, const double (&coefficients)[N]) {
-    V p = V{} + coefficients[0];
-    for (int i = 1; i < N; ++i) p = multiplyAdd(p, z, V{} + coefficients[i]);
-    return p;
+inline V estrin(V z, const double (&highestFirst)[N]) {
+    V level[N];
+    for (int i = 0; i < N; ++i) level[i] = V{} + highestFirst[N - 1 - i];  // lowest degree first
+    int terms = N;
+    for (V power = z; terms > 1; power = power * power) {
+        for (int j = 0; 2 * j < terms; ++j)
+            level[j] = 2 * j + 1 < terms ? multiplyAdd(level[2 * j + 1], power, level[2 * j]) : level[2 * j];
+        terms = (terms + 1) / 2;
+    }
+    return level[0];
 }
 
 }  // namespace

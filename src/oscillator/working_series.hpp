@@ -75,6 +75,10 @@ template <class Layout>
 struct SeriesSet {
     Layout mid, differenced, inPhase, quadrature, phase, deltaPhase, rawPeriod, period, smoothedPrice;
     typename Layout::template Of<Certainty> certainty;
+    // Running totals of the phase changes in units of 2^-52 degrees, kept by
+    // the streaming object for its raw period search (a batch call builds
+    // them per chunk); unused, and null, in a batch call's series.
+    typename Layout::template Of<std::uint64_t> changeTotals;
 };
 using WorkingSeries = SeriesSet<WindowSeries>;
 using StreamingSeries = SeriesSet<RingSeries>;
