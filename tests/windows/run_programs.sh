@@ -16,8 +16,10 @@ rm -rf "$results"
 mkdir -p "$results"
 
 # One server for the whole session: under emulation, starting Wine's
-# session (its server and services) costs more than most programs.
+# session (its server and services) costs more than most programs. It goes
+# when this script does, however it ends.
 wineserver -p 2>/dev/null
+trap 'wineserver -k 2>/dev/null; wineserver -w 2>/dev/null' EXIT
 
 run() {
   local name=$1 start
@@ -32,6 +34,4 @@ run dll_behaviour dll_behaviour.exe
 run dll_compare dll_compare.exe "$input" "$results/compare-output.bin"
 run dll_fp_environment dll_fp_environment.exe
 run dll_load_unload dll_load_unload.exe "$cycles"
-wineserver -k 2>/dev/null
-wineserver -w 2>/dev/null
 exit 0
