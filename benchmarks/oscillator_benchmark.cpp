@@ -1,15 +1,18 @@
 // ns per bar of the module and of the literal implementation, mode by mode,
-// at 1,000 and 1,000,000 bars of a realistic series. Run:
-//   cmake -S . -B build -DZORVANE_BUILD_BENCHMARKS=ON && cmake --build build -j2
-//   build/bin/oscillator_benchmark
+// at 1,000, 5,000 and 1,000,000 bars of a realistic series, and of the
+// streaming object's push with all four outputs. Run:
+//   scripts/run-benchmarks            (the README's table)
+//   build/bin/oscillator_benchmark    (after a build with -DZORVANE_BUILD_BENCHMARKS=ON)
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <map>
 #include <random>
 #include <vector>
 
 #include "reference/literal_oscillator.hpp"
 #include "zorvane/oscillator.h"
+#include "zorvane/oscillator.hpp"
 
 namespace {
 
@@ -20,8 +23,8 @@ struct Bars {
 };
 
 const Bars& barsOf(int count) {
-    static Bars small, large;
-    Bars& bars = count <= 1000 ? small : large;
+    static std::map<int, Bars> made;
+    Bars& bars = made[count];
     if (bars.high.size() == static_cast<std::size_t>(count)) return bars;
     std::mt19937_64 rng(7);
     std::normal_distribution<double> noise(0.0, 0.4);
@@ -39,8 +42,13 @@ const Bars& barsOf(int count) {
     return bars;
 }
 
+void perBar(benchmark::State& state, int count) {
+    state.counters["ns_per_bar"] = benchmark::Counter(
+        static_cast<double>(count), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
 template <void (*Oscillator)(const float*, const float*, int32_t, int32_t, float*)>
-void perBar(benchmark::State& state) {
+void batch(benchmark::State& state) {
     const int mode = static_cast<int>(state.range(0));
     const int count = static_cast<int>(state.range(1));
     const Bars& bars = barsOf(count);
@@ -50,22 +58,32 @@ void perBar(benchmark::State& state) {
         benchmark::DoNotOptimize(out.data());
         benchmark::ClobberMemory();
     }
-    state.counters["ns_per_bar"] = benchmark::Counter(
-        static_cast<double>(count), benchmark::Counter::kIsIterationInvariantRate |
-                                        benchmark::Counter::kInvert);
+    perBar(state, count);
 }
 
 void arguments(benchmark::internal::Benchmark* b) {
     b->ArgNames({"mode", "bars"})->Unit(benchmark::kMillisecond);
-    for (int bars : {1000, 1000000})
+    for (int bars : {1000, 5000, 1000000})
         for (int mode = 1; mode <= 4; ++mode) b->Args({mode, bars});
 }
 
-void Module(benchmark::State& state) { perBar<ZorvaneOscillator>(state); }
-void Literal(benchmark::State& state) { perBar<reference::literalOscillator>(state); }
+void Module(benchmark::State& state) { batch<ZorvaneOscillator>(state); }
+void Literal(benchmark::State& state) { batch<reference::literalOscillator>(state); }
+
+// Every bar of a 5,000-bar series pushed into a new object, all four outputs.
+void Push(benchmark::State& state) {
+    const int count = static_cast<int>(state.range(1));
+    const Bars& bars = barsOf(count);
+    for (auto _ : state) {
+        zorvane::Oscillator oscillator;
+        for (int i = 0; i < count; ++i) benchmark::DoNotOptimize(oscillator.push(bars.high[i], bars.low[i]));
+    }
+    perBar(state, count);
+}
 
 BENCHMARK(Module)->Apply(arguments);
 BENCHMARK(Literal)->Apply(arguments);
+BENCHMARK(Push)->ArgNames({"mode", "bars"})->Args({0, 5000})->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

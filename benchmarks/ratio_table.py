@@ -20,7 +20,7 @@ def main(path):
         kind, mode, bars = run.get("run_name", run["name"]).split("/")[:3]
         # The counter is seconds per bar.
         ns[(kind, int(mode.split(":")[1]), int(bars.split(":")[1]))] = run["ns_per_bar"] * 1e9
-    sizes = sorted({k[2] for k in ns})
+    sizes = sorted({k[2] for k in ns if k[0] != "Push"})
     print("| mode | " + " | ".join(f"{n:,} bars: module / literal, speed-up" for n in sizes) + " |")
     print("|---|" + "---|" * len(sizes))
     for mode, name in MODES.items():
@@ -29,6 +29,11 @@ def main(path):
             module, literal = ns[("Module", mode, n)], ns[("Literal", mode, n)]
             cells.append(f"{module:.0f} / {literal:.0f} ns, {literal / module:.1f}x")
         print(f"| {name} | " + " | ".join(cells) + " |")
+    pushes = [k for k in ns if k[0] == "Push"]
+    for kind, _, n in pushes:
+        push, literal = ns[(kind, 0, n)], ns[("Literal", 3, n)]
+        print(f"\nStreaming push, all four outputs, {n:,} bars: {push:.0f} ns per bar; "
+              f"a literal mode-3 call {literal:.0f} ns per bar: {literal / push:.1f}x")
 
 
 if __name__ == "__main__":

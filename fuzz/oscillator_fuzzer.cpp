@@ -1,15 +1,20 @@
 // libFuzzer target: any mode, count, float bit patterns and aliasing. The
-// module, the streaming object and the literal implementation must agree on
-// every bit that is not a NaN payload; the sanitizers catch any stray access.
+// module (with the kernels it picks, or each instruction set's the
+// processor runs), the streaming object and the literal implementation must
+// agree on every bit that is not a NaN payload; the sanitizers catch any
+// stray access.
 //
-// Input layout: 4 bytes mode, 1 byte aliasing choice, then pairs of 4-byte
-// prices (priceA, priceB) for each bar.
+// Input layout: 4 bytes mode, 1 byte choosing the aliasing (its value modulo
+// 3) and the kernels (its value / 3 modulo 4), then pairs of 4-byte prices
+// (priceA, priceB) for each bar.
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
+#include "bar_loop.hpp"
+#include "kernels.hpp"
 #include "reference/literal_oscillator.hpp"
 #include "zorvane/oscillator.h"
 #include "zorvane/oscillator.hpp"
@@ -28,6 +33,17 @@ void check(bool condition) {
     if (!condition) std::abort();
 }
 
+// The kernels an input asks for, where the processor runs them; null for the
+// module's own choice.
+const zorvane::detail::Kernels* kernelsChosen(int choice) {
+    namespace zd = zorvane::detail;
+    if (choice == 1) return &zd::sse2Kernels();
+    if (choice == 2 && __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) return &zd::avx2Kernels();
+    if (choice == 3 && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq"))
+        return &zd::avx512Kernels();
+    return nullptr;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -35,6 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::int32_t mode;
     std::memcpy(&mode, data, 4);
     const int aliasing = data[4] % 3;  // separate, output is priceA, output is priceB
+    const zorvane::detail::Kernels* kernels = kernelsChosen(data[4] / 3 % 4);
     data += 5;
     size -= 5;
     const auto count = static_cast<std::int32_t>(size / 8);
@@ -50,7 +67,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         oscillator(priceA.data(), priceB.data(), mode, count, out);
         return std::vector<float>(out, out + count);
     };
-    const auto fast = run(ZorvaneOscillator);
+    const auto fast = run([kernels](const float* pa, const float* pb, std::int32_t m, std::int32_t n, float* o) {
+        if (!kernels) return ZorvaneOscillator(pa, pb, m, n, o);
+        if (n > 0) zorvane::detail::runOscillator(pa, pb, m, n, o, zorvane::detail::heapAllocator(), kernels);
+    });
     const auto literal = run([](const float* pa, const float* pb, std::int32_t m, std::int32_t n, float* o) {
         reference::literalOscillator(pa, pb, m, n, o);
     });

@@ -188,6 +188,14 @@ TEST(Kernels, PhaseOutputsNextToFloatBoundariesAndTheFold) {
                 wrong += lead[i] != static_cast<float>(std::sin((phase + 45) * zd::kRadiansPerDegree));
             }
         }
+        // The same for the streaming object's one bar at a time.
+        for (int i = 0; i < n; ++i) {
+            float sine, lead;
+            if (kernels->phaseOutputsOfOneBar(sineSums[i], cosineSums[i], compensation, &sine, &lead)) continue;
+            const double phase = zd::cyclePhase(sineSums[i], cosineSums[i], kPeriod, kUnrounded);
+            wrong += sine != static_cast<float>(std::sin(phase * zd::kRadiansPerDegree));
+            wrong += lead != static_cast<float>(std::sin((phase + 45) * zd::kRadiansPerDegree));
+        }
         expectFaithful(wrong, std::string(kernels->name) + ": vouched-for floats that are not the library's");
         std::printf("[ %s ] %d sums built on float boundaries and the fold: %ld handed to the library\n",
                     kernels->name, n, doubted);

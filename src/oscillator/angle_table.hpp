@@ -24,6 +24,11 @@ public:
     void prepare(int period) {
         if (period >= 1 && !(filledRows_ >> period & 1u)) fill(period);
     }
+    // The same for every period whose bit is set.
+    void prepareAll(std::uint64_t periods) {
+        for (std::uint64_t missing = periods & ~filledRows_ & ~std::uint64_t{1}; missing; missing &= missing - 1)
+            fill(__builtin_ctzll(missing));
+    }
     Row row(int period) {
         prepare(period);
         return {sines_ + rowOffset(period), cosines_ + rowOffset(period)};
@@ -41,23 +46,28 @@ private:
 };
 
 // The lag compensation (6.818 / u - 0.227) * 360 of each smoothed period u
-// before truncation, computed as the formula writes it once per value that
-// occurs. u is 0.75 p + 0.25 r for whole p <= 37 and r <= 40: a multiple of
-// 0.25 below 38.
+// before truncation, computed as the formula writes it. u is 0.75 p + 0.25 r
+// for whole p <= 37 and r <= 40: a multiple of 0.25 below 38, so there are
+// only 152 of them, all computed on first use (a few hundred cycles).
 class CompensationTable {
 public:
-    double of(double unrounded) {
-        const int index = static_cast<int>(unrounded * 4.0);
-        if (!(filled_[index / 64] >> (index % 64) & 1u)) {
-            values_[index] = (6.818 / unrounded - 0.227) * 360.0;
-            filled_[index / 64] |= std::uint64_t{1} << (index % 64);
+    // The compensation of u = quarters / 4, for quarters >= 1.
+    const double* byQuarters() {
+        if (!filled_) {
+            for (int quarters = 1; quarters < kValues; ++quarters) {
+                const double unrounded = quarters * 0.25;
+                values_[quarters] = (6.818 / unrounded - 0.227) * 360.0;
+            }
+            values_[0] = 0.0;
+            filled_ = true;
         }
-        return values_[index];
+        return values_;
     }
+    double of(double unrounded) { return byQuarters()[static_cast<int>(unrounded * 4.0)]; }
 
 private:
     static constexpr int kValues = 3 * kMaxPeriod + kSearchLimit + 1;  // up to (3 * 37 + 40) / 4
-    std::uint64_t filled_[(kValues + 63) / 64] = {};
+    bool filled_ = false;
     double values_[kValues];
 };
 

@@ -93,10 +93,26 @@ constexpr int kTerms = kSearchLimit + 1;
 // The search for bar l from running totals of the changes in units, kept
 // by bar number modulo 64: the number of terms recorded, 0 for none, or -1
 // where the exact sums next to the crossing lie within the margin of 360.
-double searchFromTotals(const std::uint64_t* totals, Bar l) {
+double searchFromTotals(const std::uint64_t* totals, Bar l, int termsGuessed = 0) {
     auto total = [totals](Bar bar) { return totals[bar & 63]; };
     // Exact sum of the terms from bar l back to bar j + 1.
     auto sumAfter = [&total, l](Bar j) { return total(l) - total(j); };
+    if (termsGuessed > 0) {
+        // First the windows of about as many terms as guessed, all at once:
+        // if the shortest does not pass 360 and the longest does, and none
+        // lies within the margin, the crossing is among them.
+        const int shortest = termsGuessed - 2 > 7 ? termsGuessed - 2 : 7;  // 6 terms never pass
+        const int longest = shortest + 5 < kTerms ? shortest + 5 : kTerms;
+        int passing = 0;
+        bool near = false;
+        for (int terms = shortest; terms <= longest; ++terms) {
+            const std::uint64_t sum = sumAfter(l - terms);
+            passing += sum > kFullTurnUnits;
+            near |= sum - (kFullTurnUnits - kMarginUnits) <= 2 * kMarginUnits;
+        }
+        const bool inside = (passing <= longest - shortest || shortest == 7) && passing > 0;
+        if (!near && inside) return static_cast<double>(longest - passing);
+    }
     // How many of the windows ending at l-41 .. l-1 leave a sum above 360;
     // the sums shrink as the window does, so a binary search finds it.
     // Without branches: the outcome of each probe is as good as random. A
@@ -164,20 +180,12 @@ void filterComponents(const SeriesSet<Layout>& s, Bar first, Bar last) {
     }
 }
 
-// Angles and changes of one bar of a ring, through the same kernels on
-// copies of the two bars they read.
+// Angles and changes of one bar of a ring, through the one-bar kernel.
 template <class Layout>
 bool anglesAndChangesOfOneBar(const SeriesSet<Layout>& s, Bar l, const Kernels& kernels) {
-    const double inPhase[2] = {s.inPhase[l - 1], s.inPhase[l]};
-    const double quadrature[2] = {s.quadrature[l - 1], s.quadrature[l]};
-    double phase[2] = {s.phase[l - 1], 0.0}, change;
-    Certainty certainty[2] = {s.certainty[l - 1], 0};
-    kernels.phaseAngles(inPhase + 1, quadrature + 1, 1, phase + 1, certainty + 1);
-    const bool doubt = kernels.phaseChanges(phase + 1, 1, &change, certainty + 1);
-    s.phase[l] = phase[1];
-    s.deltaPhase[l] = change;
-    s.certainty[l] = certainty[1];
-    return doubt;
+    const double components[4] = {s.inPhase[l], s.inPhase[l - 1], s.quadrature[l], s.quadrature[l - 1]};
+    return kernels.angleAndChangeOfOneBar(components, s.phase[l - 1], s.certainty[l - 1], &s.phase[l],
+                                          &s.deltaPhase[l], &s.certainty[l]);
 }
 
 }  // namespace
@@ -263,7 +271,10 @@ void searchRawPeriods(const SeriesSet<Layout>& s, Bar first, Bar last, StageCont
     for (; l < last; ++l) {
         if constexpr (!Layout::kContiguous) {
             s.changeTotals[l] = s.changeTotals[l - 1] + changeUnits(s.deltaPhase[l]);
-            const double found = l > kTerms ? searchFromTotals(s.changeTotals.data, l) : -1.0;
+            const double guess = s.rawPeriod[l - 1];
+            const double found =
+                l > kTerms ? searchFromTotals(s.changeTotals.data, l, guess > 0 ? static_cast<int>(guess) + 1 : 0)
+                           : -1.0;
             if (found >= 0) {
                 record(l, found);
                 continue;

@@ -71,23 +71,50 @@ inline void storeFloats(float* out, V v, int lanes) {
     for (int k = 0; k < lanes; ++k) out[k] = f[k];
 }
 
+// A vector of bars' phase angles from their components, and where they are
+// the library's for certain.
+template <class V>
+inline V angleOf(V i, V iBefore, V q, V qBefore, MaskOf<V>& exact) {
+    const V s = iBefore + i;
+    const MaskOf<V> sumIsZero = isZero(s);
+    const V numerator = absolute(q + qBefore);
+    // Where the sum is zero the angle is 0 before the quadrant rules.
+    V angle = keepWhere(~sumIsZero, fastAtanOfQuotient(numerator, absolute(s)) * kDegreesPerRadian);
+    angle = select(lessThan(i, V{}) & greaterThan(q, V{}), 180.0 - angle, angle);
+    angle = select(lessThan(i, V{}) & lessThan(q, V{}), angle + 180.0, angle);
+    angle = select(greaterThan(i, V{}) & lessThan(q, V{}), 360.0 - angle, angle);
+    // No arctangent (or one of 0, which is exact): the library's angle.
+    exact = sumIsZero | (numerator == 0.0);
+    return angle;
+}
+
+// A vector of bars' clamped phase changes from their angles and those
+// angles' certainty words; `certainty` gets the bars' new words and `doubt`
+// the bars whose wrap test needs the library's angles.
+template <class V>
+inline V changeOf(V before, V now, MaskOf<V> certainBefore, MaskOf<V> certainNow, MaskOf<V>& certainty,
+                  MaskOf<V>& doubt) {
+    const MaskOf<V> wraps = lessThan(before, V{} + 90.0) & greaterThan(now, V{} + 270.0);
+    const V change = select(wraps, (before + 360.0) - now, before - now);
+    const MaskOf<V> bothExact = bitIsSet<V>(certainBefore & certainNow, 0);  // kExactPhase
+    const MaskOf<V> wrapNearBound = within(before, 90.0, kWrapBand) | within(now, 270.0, kWrapBand);
+    // Far outside [1, 60] (or NaN) both paths clamp to the same bound.
+    const MaskOf<V> clampedForCertain = ~((change >= 1.0 - kClampBand) & (change <= 60.0 + kClampBand));
+    const MaskOf<V> exactChange = bothExact | (clampedForCertain & ~wrapNearBound);
+    doubt = wrapNearBound & ~bothExact;
+    certainty = (certainNow & kExactPhase) | (exactChange & kExactChange) | (doubt & kWrapInDoubt);
+    return lowerTo(60.0, raiseTo(1.0, change));
+}
+
 template <class V>
 void phaseAnglesOf(const double* inPhase, const double* quadrature, int count, double* phase,
                    Certainty* certainty) {
     forEachVector<V>(count, [&](int k, int lanes) {
-        const V i = loadSome<V>(inPhase + k, lanes), iBefore = loadSome<V>(inPhase + k - 1, lanes);
-        const V q = loadSome<V>(quadrature + k, lanes), qBefore = loadSome<V>(quadrature + k - 1, lanes);
-        const V s = iBefore + i;
-        const MaskOf<V> sumIsZero = isZero(s);
-        const V numerator = absolute(q + qBefore);
-        // Where the sum is zero the angle is 0 before the quadrant rules.
-        V angle = keepWhere(~sumIsZero, fastAtanOfQuotient(numerator, absolute(s)) * kDegreesPerRadian);
-        angle = select(lessThan(i, V{}) & greaterThan(q, V{}), 180.0 - angle, angle);
-        angle = select(lessThan(i, V{}) & lessThan(q, V{}), angle + 180.0, angle);
-        angle = select(greaterThan(i, V{}) & lessThan(q, V{}), 360.0 - angle, angle);
+        MaskOf<V> exact;
+        const V angle = angleOf(loadSome<V>(inPhase + k, lanes), loadSome<V>(inPhase + k - 1, lanes),
+                                loadSome<V>(quadrature + k, lanes), loadSome<V>(quadrature + k - 1, lanes), exact);
         storeSome(phase + k, angle, lanes);
-        // No arctangent (or one of 0, which is exact): the library's angle.
-        storeMask<V>(certainty + k, (sumIsZero | (numerator == 0.0)) & kExactPhase, lanes);
+        storeMask<V>(certainty + k, exact & kExactPhase, lanes);
     });
 }
 
@@ -95,24 +122,31 @@ template <class V>
 bool phaseChangesOf(const double* phase, int count, double* deltaPhase, Certainty* certainty) {
     MaskOf<V> anyDoubt = {};
     forEachVector<V>(count, [&](int k, int lanes) {
-        const V before = loadSome<V>(phase + k - 1, lanes), now = loadSome<V>(phase + k, lanes);
-        const MaskOf<V> certainBefore = loadMask<V>(certainty + k - 1, lanes);
-        const MaskOf<V> certainNow = loadMask<V>(certainty + k, lanes);
-        const MaskOf<V> wraps = lessThan(before, V{} + 90.0) & greaterThan(now, V{} + 270.0);
-        const V change = select(wraps, (before + 360.0) - now, before - now);
-        const V clamped = lowerTo(60.0, raiseTo(1.0, change));
-        const MaskOf<V> bothExact = bitIsSet<V>(certainBefore & certainNow, 0);  // kExactPhase
-        const MaskOf<V> wrapNearBound = within(before, 90.0, kWrapBand) | within(now, 270.0, kWrapBand);
-        // Far outside [1, 60] (or NaN) both paths clamp to the same bound.
-        const MaskOf<V> clampedForCertain = ~((change >= 1.0 - kClampBand) & (change <= 60.0 + kClampBand));
-        const MaskOf<V> exactChange = bothExact | (clampedForCertain & ~wrapNearBound);
-        const MaskOf<V> doubt = wrapNearBound & ~bothExact;
-        storeSome(deltaPhase + k, clamped, lanes);
-        storeMask<V>(certainty + k, (certainNow & kExactPhase) | (exactChange & kExactChange) | (doubt & kWrapInDoubt),
-                     lanes);
+        MaskOf<V> words, doubt;
+        const V change = changeOf(loadSome<V>(phase + k - 1, lanes), loadSome<V>(phase + k, lanes),
+                                  loadMask<V>(certainty + k - 1, lanes), loadMask<V>(certainty + k, lanes), words,
+                                  doubt);
+        storeSome(deltaPhase + k, change, lanes);
+        storeMask<V>(certainty + k, words, lanes);
         anyDoubt |= doubt;
     });
     return anyLane<V>(anyDoubt);
+}
+
+// One bar's angle and change (the streaming object), in lane 0: the same
+// steps as the two kernels above without their loads and stores.
+template <class V>
+bool angleAndChangeOfOneBar(const double (&components)[4], double phaseBefore, Certainty certaintyBefore,
+                            double* phase, double* change, Certainty* certainty) {
+    MaskOf<V> exact, words, doubt;
+    const V angle = angleOf(V{} + components[0], V{} + components[1], V{} + components[2], V{} + components[3],
+                            exact);
+    const V clamped = changeOf(V{} + phaseBefore, angle, MaskOf<V>{} + certaintyBefore, exact & kExactPhase, words,
+                               doubt);
+    *phase = angle[0];
+    *change = clamped[0];
+    *certainty = words[0];
+    return doubt[0] != 0;
 }
 
 // The raw period search of neighbouring bars at once, from exact sums as in
@@ -285,6 +319,34 @@ std::uint64_t phaseOutputsOf(const double* sineSums, const double* cosineSums, c
     return doubts;
 }
 
+// Both outputs of one bar (the streaming object), the sine in lane 0 and
+// the lead sine in lane 1 of one vector: the same steps as phaseOutputsOf,
+// with half the sines. The phase is never -0 (90 is added last but for the
+// fold, which cannot give -0 either), so adding 0 in lane 0 changes nothing.
+template <class V>
+bool phaseOutputsOfOneBar(double sineSum, double cosineSum, double compensation, float* sineOut,
+                          float* leadSineOut) {
+    const V sums = V{} + sineSum, cosines = V{} + cosineSum;
+    const MaskOf<V> fromArctangent = greaterThan(absolute(cosines), V{} + 0.001);
+    const V signOfRatio = asDoubles<V>(asBits(sums) ^ asBits(cosines));
+    const V arctangent = fastAtanOfQuotient(absolute(sums), absolute(cosines));
+    const V rightAngle = keepWhere(isNotZero(sums), withSignOf(V{} + 90.0, sums));
+    V phase = select(fromArctangent, withSignOf(arctangent, signOfRatio) * kDegreesPerRadian, rightAngle);
+    phase = (phase + compensation) + 90.0;
+    phase = select(lessThan(cosines, V{}), phase + 180.0, phase);
+    MaskOf<V> doubt = fromArctangent & within(phase, 315.0, kFoldBand);
+    phase = select(greaterThan(phase, V{} + 315.0), phase - 360.0, phase);
+    doubt |= ~(absolute(phase) < kCyclePhaseLimit);
+    V lead = {};
+    lead[1] = 45.0;
+    const V value = fastSine((phase + lead) * kRadiansPerDegree);
+    doubt |= ~roundsLikeNeighbours(value, kSineOutputBand);
+    const FloatsOf<V> floats = __builtin_convertvector(value, FloatsOf<V>);
+    *sineOut = floats[0];
+    *leadSineOut = floats[1];
+    return laneBits<V>(doubt) != 0;
+}
+
 template <class V>
 void approximationsOf(const double* x, int count, double* atanOut, double* sineOut) {
     forEachVector<V>(count, [&](int k, int lanes) {
@@ -303,6 +365,7 @@ void approximationsOf(const double* x, int count, double* atanOut, double* sineO
 // more: eight neighbours have too many distinct periods.
 #define ZORVANE_KERNELS(V, label)                                                                   \
     Kernels{label, phaseAnglesOf<V>, phaseChangesOf<V>, kLanes<V> > 2 ? rawPeriodsOf<V> : nullptr,     \
-            correlationsOf<V>, phaseOutputsOf<V>, approximationsOf<V>}
+            correlationsOf<V>, phaseOutputsOf<V>, angleAndChangeOfOneBar<Pair>, phaseOutputsOfOneBar<Pair>,    \
+            approximationsOf<V>}
 
 }  // namespace zorvane::detail

@@ -51,6 +51,18 @@ struct Kernels {
     std::uint64_t (*phaseOutputs)(const double* sineSums, const double* cosineSums, const double* compensation,
                                   int count, float* sineOut, float* leadSineOut);
 
+    // One bar's angle and clamped change from its components (in-phase,
+    // in-phase before, quadrature, quadrature before) and the angle and
+    // certainty of the bar before, for the streaming object: true when the
+    // wrap test needs the library's angles.
+    bool (*angleAndChangeOfOneBar)(const double (&components)[4], double phaseBefore, Certainty certaintyBefore,
+                                   double* phase, double* change, Certainty* certainty);
+
+    // Both outputs of one bar, for the streaming object: true when they
+    // need the library.
+    bool (*phaseOutputsOfOneBar)(double sineSum, double cosineSum, double compensation, float* sineOut,
+                                 float* leadSineOut);
+
     // The fast arctangent (of |x|) and sine themselves, as this instruction
     // set evaluates them: for the tests of their error bounds.
     void (*approximations)(const double* x, int count, double* atanOut, double* sineOut);

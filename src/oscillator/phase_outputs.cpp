@@ -4,6 +4,7 @@
 
 #include "comparisons.hpp"
 #include "cycle_measurement.hpp"
+#include "lanes.hpp"
 
 namespace zorvane::detail {
 namespace {
@@ -58,9 +59,31 @@ void AngleTable::fill(int period) {
     filledRows_ |= std::uint64_t{1} << period;
 }
 
+// One bar of a ring (the streaming object), both outputs: the sine and the
+// cosine sum side by side in one register, and one vector for both sines.
+template <class Layout>
+void phaseOutputsOfOneBar(const SeriesSet<Layout>& s, StageContext& context, Bar bar, float* sineOut,
+                          float* leadSineOut) {
+    const double period = s.period[bar];
+    const AngleTable::Row angles = context.angles.row(static_cast<int>(period));
+    Pair sums = {};
+    for (int n = 0; n < static_cast<int>(period); ++n)
+        sums += pairOf(angles.sines[n], angles.cosines[n]) * s.mid[bar - n];
+    const double unrounded = unroundedPeriod(s, bar);
+    const double compensation =
+        lessThan(period, 30.0) && greaterThan(unrounded, 0.0) ? context.compensation.of(unrounded) : 0.0;
+    if (context.kernels.phaseOutputsOfOneBar(sums[0], sums[1], compensation, sineOut, leadSineOut)) {
+        context.count(&FallbackCounts::phaseOutputs);
+        exactOutputs(sums[0], sums[1], period, unrounded, sineOut, leadSineOut);
+    }
+}
+
 template <class Layout>
 void phaseOutputs(const SeriesSet<Layout>& s, StageContext& context, Bar first, Bar last, float* sineOut,
                   float* leadSineOut) {
+    if constexpr (!Layout::kContiguous)
+        if (last - first == 1 && sineOut && leadSineOut)
+            return phaseOutputsOfOneBar(s, context, first, sineOut, leadSineOut);
     auto at = [first](float* out, Bar bar) { return out ? out + (bar - first) : nullptr; };
     for (Bar block = first; block < last; block += kKernelBars) {
         const int n = static_cast<int>(last - block < kKernelBars ? last - block : kKernelBars);
@@ -72,18 +95,18 @@ void phaseOutputs(const SeriesSet<Layout>& s, StageContext& context, Bar first, 
         int single = n;
         if constexpr (Layout::kContiguous) single = block >= kMaxPeriod ? 0 : static_cast<int>(kMaxPeriod - block);
         single = single < n ? single : n;
-        // Periods and compensations repeat from bar to bar: look up only
-        // when they change.
-        double lastPeriod = -1, lastUnrounded = -1, lastCompensation = 0;
+        // Without branches: periods change too often to guess.
+        const double* compensationByQuarters = context.compensation.byQuarters();
+        std::uint64_t periodsSeen = 0;
         for (int k = 0; k < n; ++k) {
             periods[k] = s.period[block + k];
             unrounded[k] = unroundedPeriod(s, block + k);
-            if (periods[k] != lastPeriod) context.angles.prepare(static_cast<int>(lastPeriod = periods[k]));
-            if (unrounded[k] != lastUnrounded)
-                lastCompensation = context.compensation.of(lastUnrounded = unrounded[k]);
-            compensation[k] = lessThan(periods[k], 30.0) && greaterThan(unrounded[k], 0.0) ? lastCompensation : 0.0;
-            if (k < single) correlateOne(s, context.angles, block + k, sineSums[k], cosineSums[k]);
+            periodsSeen |= std::uint64_t{1} << static_cast<int>(periods[k]);
+            const bool applies = lessThan(periods[k], 30.0) && greaterThan(unrounded[k], 0.0);
+            compensation[k] = applies ? compensationByQuarters[static_cast<int>(unrounded[k] * 4.0)] : 0.0;
         }
+        context.angles.prepareAll(periodsSeen);
+        for (int k = 0; k < single; ++k) correlateOne(s, context.angles, block + k, sineSums[k], cosineSums[k]);
         if constexpr (Layout::kContiguous)
             if (single < n)
                 context.kernels.correlations(s.mid.at(block + single), periods + single, n - single,
