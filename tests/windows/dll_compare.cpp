@@ -17,6 +17,7 @@
 
 #include "dll_loader.hpp"
 #include "reference/literal_oscillator.hpp"
+#include "series_generator.hpp"
 
 namespace {
 
@@ -65,7 +66,11 @@ int main(int argc, char** argv) {
             std::vector<float> dll(count), literal(count);
             zorvane(a.data(), b.data(), mode, count, dll.data());
             reference::literalOscillator(a.data(), b.data(), mode, count, literal.data(), recording);
-            if (std::memcmp(dll.data(), literal.data(), 4 * static_cast<std::size_t>(count)) != 0) ++mismatches;
+            const long bar = testing_support::firstDifference(dll, literal);
+            if (bar >= 0) {
+                ++mismatches;
+                std::printf("series %d mode %d: first difference at bar %ld of %d\n", s, mode, bar, count);
+            }
             std::fwrite(dll.data(), 4, count, out);
         }
     }

@@ -9,16 +9,24 @@
 
 using ZorvaneEntry = void(__cdecl*)(const float*, const float*, std::int32_t, std::int32_t, float*);
 
+constexpr const char* kZorvaneDll = "Zorvane Oscillator.dll";
+
+// The entry of a loaded DLL, or null.
+inline ZorvaneEntry zorvaneEntryOf(HMODULE module) {
+    return module ? reinterpret_cast<ZorvaneEntry>(
+                        reinterpret_cast<void*>(GetProcAddress(module, "ZorvaneOscillator")))
+                  : nullptr;
+}
+
 inline ZorvaneEntry loadZorvaneDll() {
-    HMODULE module = LoadLibraryA("Zorvane Oscillator.dll");
+    HMODULE module = LoadLibraryA(kZorvaneDll);
     if (!module) {
-        std::printf("cannot load Zorvane Oscillator.dll: error %lu\n", GetLastError());
+        std::printf("cannot load %s: error %lu\n", kZorvaneDll, GetLastError());
         std::exit(2);
     }
-    auto entry = reinterpret_cast<ZorvaneEntry>(
-        reinterpret_cast<void*>(GetProcAddress(module, "ZorvaneOscillator")));
+    const ZorvaneEntry entry = zorvaneEntryOf(module);
     if (!entry) {
-        std::printf("Zorvane Oscillator.dll has no ZorvaneOscillator: error %lu\n", GetLastError());
+        std::printf("%s has no ZorvaneOscillator: error %lu\n", kZorvaneDll, GetLastError());
         std::exit(2);
     }
     return entry;
