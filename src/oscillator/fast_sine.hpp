@@ -42,7 +42,7 @@
 // Total: sine 5.6e-17 + 1.4e-17 + 9.1e-17 + 1.8e-17 + 5.6e-17 < 2.4e-16,
 // cosine 5.6e-17 + 8.8e-19 + 3.4e-17 + 1.1e-16 + 2.3e-17 + 1.1e-16 < 3.4e-16,
 // both below 2^-51; the claimed 2^-50 leaves a factor of two.
-// tests/approximation_test.cpp checks the bound against long double sines.
+// tests/certification_test.cpp checks the bound against long double sines.
 #pragma once
 
 #include "lanes.hpp"
