@@ -197,15 +197,14 @@ void rawPeriodsOf(const double* deltaPhase, int count, int termsBefore, double* 
     for (; i < count + kTerms; ++i)
         totals[i + 1] = totals[i] + static_cast<std::uint64_t>(static_cast<std::int64_t>(changes[i] * kUnitsPerDegree));
     for (int k = 0; k < W; ++k) totals[count + kTerms + 1 + k] = 0;
-    // Unsigned a > b on the signed lanes.
-    const Words flip = Words{} + INT64_MIN;
-    auto passes = [flip](Words sum, std::uint64_t bound) {
-        return (sum ^ flip) > (Words{} + static_cast<std::int64_t>(bound ^ std::uint64_t{1} << 63));
-    };
+    // The totals wrap around: unsigned lanes, whose comparisons are unsigned.
+    typedef WordsOf<V> Units;
+    auto passes = [](Units sum, std::uint64_t bound) { return reinterpret_cast<Words>(sum > bound); };
     for (int w = 0; w < (count + 63) / 64; ++w) doubts[w] = 0;
     int guess = termsBefore > 6 && termsBefore <= kTerms ? termsBefore : 16;  // terms the previous bar needed
     forEachVector<V>(count, [&](int k, int lanes) {
-        const Words total = asBits(loadLanes<V>(reinterpret_cast<const double*>(totals + k + kTerms + 1)));
+        Units total;
+        std::memcpy(&total, totals + k + kTerms + 1, sizeof total);
         // The windows of `shortest` to `longest` terms. One of 6 never passes
         // (changes are at most 60, so it needs no look), one of 42 is one too
         // long for the search but tells that 41 do not pass.
@@ -231,9 +230,9 @@ void rawPeriodsOf(const double* deltaPhase, int count, int termsBefore, double* 
         } else
 #endif
             for (int terms = shortest; terms <= longest; ++terms) {
-                const Words start =
-                    asBits(loadLanes<V>(reinterpret_cast<const double*>(totals + k + kTerms + 1 - terms)));
-                const Words sum = total - start;
+                Units start;
+                std::memcpy(&start, totals + k + kTerms + 1 - terms, sizeof start);
+                const Units sum = total - start;
                 belowMargin -= passes(sum, kFullTurn - kMargin - 1);  // sum >= 360 - margin
                 aboveMargin -= passes(sum, kFullTurn + kMargin);      // sum > 360 + margin
             }

@@ -46,6 +46,15 @@ struct FloatLanes<Octet> {
 template <class V>
 using FloatsOf = typename FloatLanes<V>::Type;
 
+// Unsigned 64-bit words as many as V has doubles: whole numbers that wrap
+// around modulo 2^64 (the running totals of the raw period search).
+template <class V>
+struct WordLanes {
+    typedef std::uint64_t Type __attribute__((vector_size(sizeof(V))));
+};
+template <class V>
+using WordsOf = typename WordLanes<V>::Type;
+
 namespace {
 
 template <class V>
