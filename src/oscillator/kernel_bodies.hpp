@@ -310,6 +310,34 @@ void correlationsOf(const double* mid, const double* period, int count, const An
     }
 }
 
+// The cycle phase of a vector of bars from their correlation sums and lag
+// compensation (0 where none applies: adding it changes only a -0, and the
+// next step adds 90), with the fast arctangent; `doubt` gets the bars whose
+// fold test at 315 is in doubt or whose phase is out of the fast sine's range.
+template <class V>
+inline V cyclePhaseOf(V sineSum, V cosineSum, V compensation, MaskOf<V>& doubt) {
+    const MaskOf<V> fromArctangent = greaterThan(absolute(cosineSum), V{} + 0.001);
+    const V signOfRatio = asDoubles<V>(asBits(sineSum) ^ asBits(cosineSum));
+    const V arctangent = fastAtanOfQuotient(absolute(sineSum), absolute(cosineSum));
+    const V rightAngle = keepWhere(isNotZero(sineSum), withSignOf(V{} + 90.0, sineSum));
+    V phase = select(fromArctangent, withSignOf(arctangent, signOfRatio) * kDegreesPerRadian, rightAngle);
+    phase = (phase + compensation) + 90.0;
+    phase = select(lessThan(cosineSum, V{}), phase + 180.0, phase);
+    doubt = fromArctangent & within(phase, 315.0, kFoldBand);
+    phase = select(greaterThan(phase, V{} + 315.0), phase - 360.0, phase);
+    doubt |= ~(absolute(phase) < kCyclePhaseLimit);
+    return phase;
+}
+
+// The fast sine of phases in degrees; `doubt` gains the bars whose float it
+// cannot vouch for.
+template <class V>
+inline V sineOf(V degrees, MaskOf<V>& doubt) {
+    const V value = fastSine(degrees * kRadiansPerDegree);
+    doubt |= ~roundsLikeNeighbours(value, kSineOutputBand);
+    return value;
+}
+
 // Modes 3 and 4 from the correlation sums, with the fast arctangent and sine;
 // bars whose stored float the fast path cannot vouch for get a doubt bit.
 template <class V>
@@ -317,29 +345,11 @@ std::uint64_t phaseOutputsOf(const double* sineSums, const double* cosineSums, c
                              int count, float* sineOut, float* leadSineOut) {
     std::uint64_t doubts = 0;
     forEachVector<V>(count, [&](int k, int lanes) {
-        const V sineSum = loadSome<V>(sineSums + k, lanes), cosineSum = loadSome<V>(cosineSums + k, lanes);
-        const MaskOf<V> fromArctangent = greaterThan(absolute(cosineSum), V{} + 0.001);
-        const V signOfRatio = asDoubles<V>(asBits(sineSum) ^ asBits(cosineSum));
-        const V arctangent = fastAtanOfQuotient(absolute(sineSum), absolute(cosineSum));
-        const V rightAngle = keepWhere(isNotZero(sineSum), withSignOf(V{} + 90.0, sineSum));
-        V phase = select(fromArctangent, withSignOf(arctangent, signOfRatio) * kDegreesPerRadian, rightAngle);
-        // + 0 where none applies: that changes only a -0, and the next step
-        // adds 90.
-        phase = (phase + loadSome<V>(compensation + k, lanes)) + 90.0;
-        phase = select(lessThan(cosineSum, V{}), phase + 180.0, phase);
-        MaskOf<V> doubt = fromArctangent & within(phase, 315.0, kFoldBand);
-        phase = select(greaterThan(phase, V{} + 315.0), phase - 360.0, phase);
-        doubt |= ~(absolute(phase) < kCyclePhaseLimit);
-        if (sineOut) {
-            const V value = fastSine(phase * kRadiansPerDegree);
-            doubt |= ~roundsLikeNeighbours(value, kSineOutputBand);
-            storeFloats(sineOut + k, value, lanes);
-        }
-        if (leadSineOut) {
-            const V value = fastSine((phase + 45.0) * kRadiansPerDegree);
-            doubt |= ~roundsLikeNeighbours(value, kSineOutputBand);
-            storeFloats(leadSineOut + k, value, lanes);
-        }
+        MaskOf<V> doubt;
+        const V phase = cyclePhaseOf(loadSome<V>(sineSums + k, lanes), loadSome<V>(cosineSums + k, lanes),
+                                     loadSome<V>(compensation + k, lanes), doubt);
+        if (sineOut) storeFloats(sineOut + k, sineOf(phase, doubt), lanes);
+        if (leadSineOut) storeFloats(leadSineOut + k, sineOf(phase + 45.0, doubt), lanes);
         doubts |= static_cast<std::uint64_t>(laneBits<V>(doubt & firstLanes<V>(lanes))) << k;
     });
     return doubts;
@@ -352,22 +362,11 @@ std::uint64_t phaseOutputsOf(const double* sineSums, const double* cosineSums, c
 template <class V>
 bool phaseOutputsOfOneBar(double sineSum, double cosineSum, double compensation, float* sineOut,
                           float* leadSineOut) {
-    const V sums = V{} + sineSum, cosines = V{} + cosineSum;
-    const MaskOf<V> fromArctangent = greaterThan(absolute(cosines), V{} + 0.001);
-    const V signOfRatio = asDoubles<V>(asBits(sums) ^ asBits(cosines));
-    const V arctangent = fastAtanOfQuotient(absolute(sums), absolute(cosines));
-    const V rightAngle = keepWhere(isNotZero(sums), withSignOf(V{} + 90.0, sums));
-    V phase = select(fromArctangent, withSignOf(arctangent, signOfRatio) * kDegreesPerRadian, rightAngle);
-    phase = (phase + compensation) + 90.0;
-    phase = select(lessThan(cosines, V{}), phase + 180.0, phase);
-    MaskOf<V> doubt = fromArctangent & within(phase, 315.0, kFoldBand);
-    phase = select(greaterThan(phase, V{} + 315.0), phase - 360.0, phase);
-    doubt |= ~(absolute(phase) < kCyclePhaseLimit);
+    MaskOf<V> doubt;
+    const V phase = cyclePhaseOf(V{} + sineSum, V{} + cosineSum, V{} + compensation, doubt);
     V lead = {};
     lead[1] = 45.0;
-    const V value = fastSine((phase + lead) * kRadiansPerDegree);
-    doubt |= ~roundsLikeNeighbours(value, kSineOutputBand);
-    const FloatsOf<V> floats = __builtin_convertvector(value, FloatsOf<V>);
+    const FloatsOf<V> floats = __builtin_convertvector(sineOf(phase + lead, doubt), FloatsOf<V>);
     *sineOut = floats[0];
     *leadSineOut = floats[1];
     return laneBits<V>(doubt) != 0;
@@ -387,8 +386,8 @@ void approximationsOf(const double* x, int count, double* atanOut, double* sineO
 // One instruction set's table of kernels. SSE2 has no 64-bit integer
 // comparisons: it leaves the search to the scalar exact sums
 // (cycle_measurement.cpp).
-// The correlation blends rows by lane, which pays with four lanes and no
-// more: eight neighbours have too many distinct periods.
+// The correlation keeps runs of neighbours that share a period, rarely
+// longer than four bars: AVX-512 computes it with four lanes.
 #define ZORVANE_KERNELS(V, label)                                                                   \
     Kernels{label, phaseAnglesOf<V>, phaseChangesOf<V>, kLanes<V> > 2 ? rawPeriodsOf<V> : nullptr,     \
             correlationsOf<std::conditional_t<kLanes<V> == 8, Quad, V>>, phaseOutputsOf<V>, averagesOf<V>,  \
