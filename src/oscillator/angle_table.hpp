@@ -63,7 +63,6 @@ public:
         }
         return values_;
     }
-    double of(double unrounded) { return byQuarters()[static_cast<int>(unrounded * 4.0)]; }
 
 private:
     static constexpr int kValues = 3 * kMaxPeriod + kSearchLimit + 1;  // up to (3 * 37 + 40) / 4

@@ -8,6 +8,10 @@
 #include "lanes.hpp"
 
 namespace zorvane::detail {
+// One scope for the scalar and the lane-wise forms, so that a call on
+// doubles from anywhere, an unnamed namespace included, sees both and picks
+// the scalar one.
+namespace {
 
 inline bool lessThan(double a, double b) { return !(a >= b); }
 inline bool greaterThan(double a, double b) { return a > b; }
@@ -19,8 +23,6 @@ inline bool isNotZero(double x) { return !isZero(x); }
 // NaN is below), lowerTo(b, x) is "x above b becomes b" (a NaN stays).
 inline double raiseTo(double bound, double x) { return x > bound ? x : bound; }
 inline double lowerTo(double bound, double x) { return bound < x ? bound : x; }
-
-namespace {
 
 template <class V>
 inline MaskOf<V> lessThan(V a, V b) {

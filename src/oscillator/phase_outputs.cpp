@@ -25,6 +25,12 @@ void correlateOne(const SeriesSet<Layout>& s, AngleTable& table, Bar bar, double
     }
 }
 
+// The lag compensation that applies to a bar, 0 where none does.
+double compensationFor(double period, double unrounded, const double* byQuarters) {
+    const bool applies = lessThan(period, 30.0) && greaterThan(unrounded, 0.0);
+    return applies ? byQuarters[static_cast<int>(unrounded * 4.0)] : 0.0;
+}
+
 // The literal chain, for bars whose float the fast path could not vouch for.
 void exactOutputs(double sineSum, double cosineSum, double period, double unrounded, float* sineOut,
                   float* leadSineOut) {
@@ -70,8 +76,7 @@ void phaseOutputsOfOneBar(const SeriesSet<Layout>& s, StageContext& context, Bar
     for (int n = 0; n < static_cast<int>(period); ++n)
         sums += pairOf(angles.sines[n], angles.cosines[n]) * s.mid[bar - n];
     const double unrounded = unroundedPeriod(s, bar);
-    const double compensation =
-        lessThan(period, 30.0) && greaterThan(unrounded, 0.0) ? context.compensation.of(unrounded) : 0.0;
+    const double compensation = compensationFor(period, unrounded, context.compensation.byQuarters());
     if (context.kernels.phaseOutputsOfOneBar(sums[0], sums[1], compensation, sineOut, leadSineOut)) {
         context.count(&FallbackCounts::phaseOutputs);
         exactOutputs(sums[0], sums[1], period, unrounded, sineOut, leadSineOut);
@@ -102,8 +107,7 @@ void phaseOutputs(const SeriesSet<Layout>& s, StageContext& context, Bar first, 
             periods[k] = s.period[block + k];
             unrounded[k] = unroundedPeriod(s, block + k);
             periodsSeen |= std::uint64_t{1} << static_cast<int>(periods[k]);
-            const bool applies = lessThan(periods[k], 30.0) && greaterThan(unrounded[k], 0.0);
-            compensation[k] = applies ? compensationByQuarters[static_cast<int>(unrounded[k] * 4.0)] : 0.0;
+            compensation[k] = compensationFor(periods[k], unrounded[k], compensationByQuarters);
         }
         context.angles.prepareAll(periodsSeen);
         for (int k = 0; k < single; ++k) correlateOne(s, context.angles, block + k, sineSums[k], cosineSums[k]);
