@@ -13,6 +13,7 @@
 // 16 times the bound, so a slip in these sums cannot reach a result.
 #pragma once
 
+#include "fast_sine.hpp"
 #include "lanes.hpp"
 
 namespace zorvane::detail {
@@ -64,7 +65,7 @@ static_assert(kCyclePhaseLimit * 0.017453292519444445 < 64.0, "arguments stay in
 // sine's error and the library's, with the safety factor. A fast result
 // further than this from every float rounding boundary rounds to the float
 // the library's result rounds to.
-constexpr double kSineOutputBand = kSafetyFactor * (kSineArgumentBound + 0x1p-50 + kLibraryBound);
+constexpr double kSineOutputBand = kSafetyFactor * (kSineArgumentBound + kFastSineBound + kLibraryBound);
 
 namespace {
 

@@ -26,7 +26,6 @@ constexpr int kLanes = sizeof(V) / sizeof(double);
 // A comparison's result: all ones in a lane where it holds.
 template <class V>
 using MaskOf = decltype(V{} < V{});
-typedef MaskOf<Pair> PairMask;
 
 // Floats as many as V has doubles (the outputs are stored as floats).
 template <class V>
