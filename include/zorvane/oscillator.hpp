@@ -75,4 +75,28 @@ std::vector<float> compute(const float* priceA, const float* priceB, std::size_t
 // price array, as for ZorvaneOscillator); output is untouched if it throws.
 void compute(const float* priceA, const float* priceB, std::size_t count, Mode mode, float* output);
 
+// Where the one-pass compute writes: `count` floats for each output wanted,
+// null for those not wanted.
+struct Outputs {
+    float* cycleAverage = nullptr;
+    float* smoothedPrice = nullptr;
+    float* sine = nullptr;
+    float* leadSine = nullptr;
+};
+
+// The smoothed cycle period over the bars where a cycle was found, in bars:
+// the range period() of a streaming object fed the same bars goes through.
+// Both 0 when no cycle was found.
+struct PeriodRange {
+    int lowest = 0, highest = 0;
+};
+
+// Every output `outputs` asks for (any, all or none of the four) from one
+// cycle measurement: each gets the bits compute gives for its mode, in
+// little more than the time of one mode. Returns the period's range.
+// Throws std::invalid_argument for null prices with a non-zero count or
+// outputs that overlap the prices or one another, and std::bad_alloc
+// (outputs untouched) when memory runs out.
+PeriodRange compute(const float* priceA, const float* priceB, std::size_t count, const Outputs& outputs);
+
 }  // namespace zorvane

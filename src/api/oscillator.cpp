@@ -252,6 +252,34 @@ void compute(const float* priceA, const float* priceB, std::size_t count, Mode m
         throw std::bad_alloc();
 }
 
+namespace {
+
+bool overlap(const float* a, const float* b, std::size_t count) {
+    if (!a || !b) return false;
+    const auto p = reinterpret_cast<std::uintptr_t>(a), q = reinterpret_cast<std::uintptr_t>(b);
+    const auto bytes = static_cast<std::uintptr_t>(count) * sizeof(float);
+    return p < q + bytes && q < p + bytes;
+}
+
+}  // namespace
+
+PeriodRange compute(const float* priceA, const float* priceB, std::size_t count, const Outputs& outputs) {
+    if (count == 0) return {};
+    if (!priceA || !priceB) throw std::invalid_argument("zorvane::compute: null array");
+    float* const byMode[4] = {outputs.cycleAverage, outputs.smoothedPrice, outputs.sine, outputs.leadSine};
+    for (int m = 0; m < 4; ++m) {
+        bool clash = overlap(byMode[m], priceA, count) || overlap(byMode[m], priceB, count);
+        for (int n = m + 1; n < 4; ++n) clash = clash || overlap(byMode[m], byMode[n], count);
+        if (clash) throw std::invalid_argument("zorvane::compute: outputs overlap the prices or one another");
+    }
+    const detail::FloatingPointGuard guard;
+    detail::PeriodExtent extent;
+    if (!detail::runModes(priceA, priceB, static_cast<Bar>(count), byMode, detail::heapAllocator(), nullptr,
+                          nullptr, &extent))
+        throw std::bad_alloc();
+    return {extent.lowest, extent.highest};
+}
+
 std::vector<float> compute(const float* priceA, const float* priceB, std::size_t count, Mode mode) {
     std::vector<float> out(count);
     compute(priceA, priceB, count, mode, out.data());

@@ -21,6 +21,12 @@ SeriesAllocator heapAllocator();
 struct Kernels;
 struct FallbackCounts;
 
+// The smoothed period's range over the bars where a cycle was found; 0 and
+// 0 when none was.
+struct PeriodExtent {
+    int lowest = 0, highest = 0;
+};
+
 // Writes the mode's values for `count` bars into output. Returns false, with
 // output untouched, when the working series cannot be obtained. The tests
 // and benchmarks may name the kernels (by default the widest the processor
@@ -28,5 +34,13 @@ struct FallbackCounts;
 bool runOscillator(const float* priceA, const float* priceB, std::int32_t mode, Bar count,
                    float* output, const SeriesAllocator& allocator, const Kernels* kernels = nullptr,
                    FallbackCounts* fallbacks = nullptr);
+
+// Every mode whose output is not null (outputs[m - 1] for mode m) from one
+// cycle measurement: each output gets the bits runOscillator gives for its
+// mode. With `extent`, also the measured period's range. Returns false, with
+// every output untouched, when the working series cannot be obtained.
+bool runModes(const float* priceA, const float* priceB, Bar count, float* const (&outputs)[4],
+              const SeriesAllocator& allocator, const Kernels* kernels = nullptr,
+              FallbackCounts* fallbacks = nullptr, PeriodExtent* extent = nullptr);
 
 }  // namespace zorvane::detail

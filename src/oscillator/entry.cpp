@@ -68,15 +68,26 @@ struct Windows {
     }
 };
 
-// The output steps of bars [first, last), writing out[l - first].
-void writeOutputs(const WorkingSeries& s, std::int32_t mode, Bar first, Bar last, float* out,
+// The output steps of bars [first, last) for every wanted mode, writing
+// mode m's values from outputs[m - 1][first] on. Sine and lead sine share
+// one correlation.
+void writeOutputs(const WorkingSeries& s, float* const (&outputs)[4], Bar first, Bar last,
                   StageContext& context) {
-    switch (mode) {
-        case kCycleAverage: averageOverCycles(s, first, last, out, context.kernels); break;
-        case kSmoothedPrice: smoothPrices(s, first, last, out); break;
-        case kSine: phaseOutputs(s, context, first, last, out, nullptr); break;
-        case kLeadSine: phaseOutputs(s, context, first, last, nullptr, out); break;
-        default: break;
+    auto at = [first](float* out) { return out ? out + first : nullptr; };
+    if (outputs[kCycleAverage - 1])
+        averageOverCycles(s, first, last, at(outputs[kCycleAverage - 1]), context.kernels);
+    if (outputs[kSmoothedPrice - 1]) smoothPrices(s, first, last, at(outputs[kSmoothedPrice - 1]));
+    if (outputs[kSine - 1] || outputs[kLeadSine - 1])
+        phaseOutputs(s, context, first, last, at(outputs[kSine - 1]), at(outputs[kLeadSine - 1]));
+}
+
+// Widens `extent` by the periods of bars [first, last) where a cycle was found.
+void notePeriods(const WorkingSeries& s, Bar first, Bar last, PeriodExtent& extent) {
+    for (Bar l = first; l < last; ++l) {
+        const int period = static_cast<int>(s.period[l]);
+        if (period == 0) continue;
+        extent.lowest = extent.lowest == 0 || period < extent.lowest ? period : extent.lowest;
+        extent.highest = period > extent.highest ? period : extent.highest;
     }
 }
 
@@ -97,20 +108,21 @@ void slideWindow(WorkingSeries& s, Bar nextBar) {
 // bar's prices are read. Stage by stage reads every price of a chunk before
 // its first output is stored, which gives the same result as bar by bar in
 // every other case, output aliasing a price array included.
-void runChunks(WorkingSeries s, const float* priceA, const float* priceB, std::int32_t mode, Bar count,
-               float* output, bool barByBar, StageContext& context) {
+void runChunks(WorkingSeries s, const float* priceA, const float* priceB, float* const (&outputs)[4], Bar count,
+               bool barByBar, StageContext& context, PeriodExtent* extent) {
     for (Bar first = kWarmupBars, last = count > kWindowBars ? kWindowBars : count; first < count;) {
         if (barByBar) {
             for (Bar l = first; l < last; ++l) {
                 s.mid[l] = meanPrice(priceA[l], priceB[l]);
                 measureCycles(s, l, l + 1, context);
-                writeOutputs(s, mode, l, l + 1, output + l, context);
+                writeOutputs(s, outputs, l, l + 1, context);
             }
         } else {
             for (Bar l = first; l < last; ++l) s.mid[l] = meanPrice(priceA[l], priceB[l]);
             measureCycles(s, first, last, context);
-            writeOutputs(s, mode, first, last, output + first, context);
+            writeOutputs(s, outputs, first, last, context);
         }
+        if (extent) notePeriods(s, first, last, *extent);
         if (last == count) break;
         slideWindow(s, last);
         first = last;
@@ -133,13 +145,15 @@ SeriesAllocator heapAllocator() {
             [](void* block, void*) { std::free(block); }, nullptr};
 }
 
-bool runOscillator(const float* priceA, const float* priceB, std::int32_t mode, Bar count,
-                   float* output, const SeriesAllocator& allocator, const Kernels* kernels,
-                   [[maybe_unused]] FallbackCounts* fallbacks) {
-    if (!priceA || !priceB || !output || count <= 0) return true;
+bool runModes(const float* priceA, const float* priceB, Bar count, float* const (&outputs)[4],
+              const SeriesAllocator& allocator, const Kernels* kernels,
+              [[maybe_unused]] FallbackCounts* fallbacks, PeriodExtent* extent) {
+    if (extent) *extent = {};
+    if (!priceA || !priceB || count <= 0) return true;
     if (count < kWarmupBars) {
         // Too short for a warm-up: mark what exists, read nothing.
-        for (Bar j = 0; j < count; ++j) output[j] = noValueMarker();
+        for (float* output : outputs)
+            for (Bar j = 0; output && j < count; ++j) output[j] = noValueMarker();
         return true;
     }
     SeriesBlocks blocks(count, allocator);
@@ -150,19 +164,37 @@ bool runOscillator(const float* priceA, const float* priceB, std::int32_t mode, 
     // The marker goes in before the bar's prices are read: with output
     // aliasing a price array, the marker is what the mean is taken of.
     for (Bar j = 0; j < kWarmupBars; ++j) {
-        output[j] = noValueMarker();
+        for (float* output : outputs)
+            if (output) output[j] = noValueMarker();
         warmUpBar(s, j, meanPrice(priceA[j], priceB[j]));
     }
-    // Any other mode leaves bars from 6 on as the caller supplied them, so
-    // there is nothing more to compute.
-    if (!followsPrice(mode) && !followsPhase(mode)) return true;
 
-    const bool barByBar = overlapsAtOffset(priceA, output, count) || overlapsAtOffset(priceB, output, count);
+    bool barByBar = false;
+    for (float* output : outputs)
+        barByBar = barByBar || (output && (overlapsAtOffset(priceA, output, count) ||
+                                           overlapsAtOffset(priceB, output, count)));
     StageContext context(kernels ? *kernels : kernelsForThisMachine());
-    runChunks(s, priceA, priceB, mode, count, output, barByBar, context);
+    runChunks(s, priceA, priceB, outputs, count, barByBar, context, extent);
 #if defined(ZORVANE_COUNT_FALLBACKS)
     if (fallbacks) *fallbacks += context.fallbacks;
 #endif
+    return true;
+}
+
+bool runOscillator(const float* priceA, const float* priceB, std::int32_t mode, Bar count,
+                   float* output, const SeriesAllocator& allocator, const Kernels* kernels,
+                   FallbackCounts* fallbacks) {
+    if (!output) return true;
+    if (followsPrice(mode) || followsPhase(mode)) {
+        float* outputs[4] = {};
+        outputs[mode - 1] = output;
+        return runModes(priceA, priceB, count, outputs, allocator, kernels, fallbacks);
+    }
+    // Any other mode marks the warm-up bars and leaves the rest as the
+    // caller supplied them; the call still needs its working series.
+    if (!priceA || !priceB || count <= 0) return true;
+    if (count >= kWarmupBars && !SeriesBlocks(count, allocator).complete()) return false;
+    for (Bar j = 0; j < count && j < kWarmupBars; ++j) output[j] = noValueMarker();
     return true;
 }
 
