@@ -2,6 +2,7 @@
 // whatever the user passes into float32 arrays and mode numbers; this side
 // takes exactly those, so nothing here copies or converts an array.
 #include <pybind11/numpy.h>
+#include <pybind11/stl.h>
 #include <pybind11/pybind11.h>
 
 #include <limits>
@@ -54,6 +55,47 @@ py::array_t<float> compute(const Prices& high, const Prices& low, int mode, cons
     if (warm == Warmup::Nan)
         for (std::size_t j = 0; j < count && j < ZORVANE_WARMUP_BARS; ++j) output[j] = kNan;
     return result;
+}
+
+// Several modes from one measurement of each run of bars: runs holds the
+// first bar of each run and, last, the end of the last (None: one run of
+// every bar); each run is computed as a series of its own, as symbols are.
+// Returns one fresh array per mode, in the order of `modes`. Without the GIL.
+py::list computeModes(const Prices& high, const Prices& low, const std::vector<int>& modes,
+                      const std::string& warmup, py::object runs) {
+    const Warmup warm = parseWarmup(warmup);
+    if (high.ndim() != 1 || low.ndim() != 1) throw py::value_error("prices must be 1-D");
+    const auto count = static_cast<std::size_t>(high.shape(0));
+    if (static_cast<std::size_t>(low.shape(0)) != count) throw py::value_error("high and low differ in length");
+    std::vector<std::int64_t> bounds = {0, static_cast<std::int64_t>(count)};
+    if (!runs.is_none()) bounds = runs.cast<std::vector<std::int64_t>>();
+    for (std::size_t k = 1; k < bounds.size(); ++k)
+        if (bounds[k] < bounds[k - 1] || bounds[0] < 0 || static_cast<std::size_t>(bounds[k]) > count)
+            throw py::value_error("runs must rise from 0 to at most the number of bars");
+    float* byMode[4] = {};
+    py::list results;
+    for (int mode : modes) {
+        if (mode < 1 || mode > 4 || byMode[mode - 1]) throw py::value_error("modes must be distinct, 1 to 4");
+        Prices result(static_cast<py::ssize_t>(count));
+        byMode[mode - 1] = result.mutable_data();
+        results.append(result);
+    }
+    const float* a = high.data();
+    const float* b = low.data();
+    {
+        py::gil_scoped_release unlocked;
+        for (std::size_t k = 0; k + 1 < bounds.size(); ++k) {
+            const auto first = static_cast<std::size_t>(bounds[k]);
+            const std::size_t bars = static_cast<std::size_t>(bounds[k + 1]) - first;
+            auto at = [first](float* out) { return out ? out + first : nullptr; };
+            const zorvane::Outputs outputs{at(byMode[0]), at(byMode[1]), at(byMode[2]), at(byMode[3])};
+            zorvane::compute(a + first, b + first, bars, outputs);
+            if (warm == Warmup::Nan)
+                for (float* out : byMode)
+                    for (std::size_t j = 0; out && j < bars && j < ZORVANE_WARMUP_BARS; ++j) out[first + j] = kNan;
+        }
+    }
+    return results;
 }
 
 // zorvane.Oscillator: the streaming object, with Python's view of the
@@ -128,6 +170,10 @@ PYBIND11_MODULE(_native, m) {
     m.def("compute", &compute, py::arg("high").noconvert(), py::arg("low").noconvert(), py::arg("mode"),
           py::arg("warmup"), py::arg("out") = py::none(),
           "One mode over float32 C-contiguous prices; the GIL is released meanwhile.");
+
+    m.def("compute_modes", &computeModes, py::arg("high").noconvert(), py::arg("low").noconvert(),
+          py::arg("modes"), py::arg("warmup"), py::arg("runs") = py::none(),
+          "Several modes over float32 C-contiguous prices from one measurement per run of bars.");
 
     const py::object barType = makeBarType();
     m.attr("Bar") = barType;

@@ -18,31 +18,37 @@ def _common_index(high, low):
 
 
 def compute(high, low, mode, *, warmup="nan"):
-    """One mode of the indicator over a series of bars.
+    """One mode of the indicator over a series of bars, or several at once.
 
     high, low: the two prices of each bar, 1-D and of one length: numpy
         arrays of any numeric dtype, pandas Series, lists. A C-contiguous
         float32 array is used as it is; anything else is converted to
         float32 first (a copy, rounding as numpy's astype does).
     mode: 1-4, "cycle-average", "smoothed-price", "sine", "lead-sine" or
-        a zorvane.Mode.
+        a zorvane.Mode; or a list or tuple of distinct modes, all computed
+        from one measurement of the cycle (about the time of one mode).
     warmup: "nan" puts NaN in the first six entries; "marker" keeps the
         no-value marker there (bits 0x7F7FC99E).
 
     Returns a float32 array as long as the input, bit for bit what the
     module's ZorvaneOscillator writes (apart from the warm-up entries with
     warmup="nan"); a Series on the input's index, named after the mode,
-    when high or low is a Series. The GIL is released while it runs.
+    when high or low is a Series. Given several modes, a tuple of such
+    results in the order of the modes. The GIL is released while it runs.
     """
-    mode = parse_mode(mode)
+    several = isinstance(mode, (list, tuple))
+    modes = parse_modes(mode) if several else [parse_mode(mode)]
     index = _common_index(high, low)
     a, b = price_pair(high, low)
-    values = _native.compute(a, b, mode, warmup)
-    if index is None:
-        return values
-    import pandas as pd
+    if several:
+        results = _native.compute_modes(a, b, [int(m) for m in modes], warmup)
+    else:
+        results = [_native.compute(a, b, modes[0], warmup)]
+    if index is not None:
+        import pandas as pd
 
-    return pd.Series(values, index=index, name=mode.column, copy=False)
+        results = [pd.Series(v, index=index, name=m.column, copy=False) for m, v in zip(modes, results)]
+    return tuple(results) if several else results[0]
 
 
 def frame(df, high="high", low="low", modes=None, *, warmup="nan"):
@@ -60,5 +66,6 @@ def frame(df, high="high", low="low", modes=None, *, warmup="nan"):
         if column not in df.columns:
             raise ValueError(f"no column {column!r} in the frame (columns: {list(df.columns)})")
     a, b = price_pair(df[high], df[low])
-    columns = {m.column: _native.compute(a, b, m, warmup) for m in modes}
+    values = _native.compute_modes(a, b, [int(m) for m in modes], warmup)
+    columns = {m.column: v for m, v in zip(modes, values)}
     return pd.DataFrame(columns, index=df.index, copy=False)

@@ -67,10 +67,9 @@ def _symbols_of_partition(part, symbol, time, high, low, modes, warmup):
     part, codes = part.take(order), codes[order]
     bounds = np.concatenate(([0], np.flatnonzero(np.diff(codes)) + 1, [len(codes)]))
     a, b = price_pair(part[high], part[low])
-    columns = {}
-    for mode in modes:
-        out = np.empty(len(part), dtype=np.float32)
-        for start, stop in zip(bounds[:-1], bounds[1:]):  # slices: no copies
-            _native.compute(a[start:stop], b[start:stop], mode, warmup, out[start:stop])
-        columns[mode.column] = out
-    return part.assign(**columns)
+    # Every mode of every symbol in one call, each symbol a series of its own.
+    values = _native.compute_modes(a, b, [int(m) for m in modes], warmup, bounds)
+    # part is a fresh frame (take copied it): the columns go in without assign's further copy.
+    for mode, column in zip(modes, values):
+        part[mode.column] = column
+    return part
