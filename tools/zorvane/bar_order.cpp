@@ -10,25 +10,6 @@
 namespace zorvane_cli {
 namespace {
 
-struct Reading {
-    std::vector<std::int64_t> points;
-    std::size_t readable = 0;  // bars read before the first that is not a time
-    bool eitherWay = false;    // some text read by the day-month choice
-};
-
-Reading readTimes(const std::vector<std::string>& times, DayMonth order) {
-    Reading reading;
-    reading.points.reserve(times.size());
-    for (const auto& text : times) {
-        const auto point = parseTimePoint(text, order);
-        if (!point) break;
-        reading.points.push_back(point->microseconds);
-        reading.eitherWay = reading.eitherWay || point->readsEitherWay;
-    }
-    reading.readable = reading.points.size();
-    return reading;
-}
-
 // Steps between neighbouring bars: how many go forward, back, nowhere.
 struct Steps {
     std::size_t forward = 0, back = 0, still = 0;
@@ -38,20 +19,38 @@ struct Steps {
     bool newestFirst() const { return back > 0 && forward == 0; }
 };
 
-Steps stepsOf(const std::vector<std::int64_t>& points) {
-    Steps steps;
-    for (std::size_t i = 1; i < points.size(); ++i) {
+struct Reading {
+    Steps steps;               // between the bars read
+    std::size_t readable = 0;  // bars read before the first that is not a time
+    bool eitherWay = false;    // some text read by the day-month choice
+};
+
+// The times read one after another; only neighbours are compared, so no
+// bar's time is kept.
+Reading readTimes(const TimeColumn& times, DayMonth order) {
+    Reading reading;
+    Steps& steps = reading.steps;
+    std::int64_t before = 0;
+    for (std::size_t i = 0; i < times.size(); ++i) {
+        const auto point = parseTimePoint(times[i], order);
+        if (!point) break;
+        const std::int64_t now = point->microseconds;
         auto count = [i](std::size_t& n, std::size_t& first) { first = n++ == 0 ? i : first; };
-        if (points[i] > points[i - 1]) count(steps.forward, steps.firstForward);
-        else if (points[i] < points[i - 1]) count(steps.back, steps.firstBack);
-        else count(steps.still, steps.firstStill);
+        if (i > 0) {
+            if (now > before) count(steps.forward, steps.firstForward);
+            else if (now < before) count(steps.back, steps.firstBack);
+            else count(steps.still, steps.firstStill);
+        }
+        before = now;
+        reading.eitherWay = reading.eitherWay || point->readsEitherWay;
+        ++reading.readable;
     }
-    return steps;
+    return reading;
 }
 
 }  // namespace
 
-OrderFinding findOrder(const std::vector<std::string>& times, const std::vector<long>& lines,
+OrderFinding findOrder(const TimeColumn& times, const std::vector<long>& lines,
                        const std::string& source) {
     OrderFinding finding;
     const Reading monthFirst = readTimes(times, DayMonth::MonthFirst);
@@ -71,7 +70,7 @@ OrderFinding findOrder(const std::vector<std::string>& times, const std::vector<
     }
 
     std::vector<Steps> steps;
-    for (const Reading* reading : complete) steps.push_back(stepsOf(reading->points));
+    for (const Reading* reading : complete) steps.push_back(reading->steps);
     std::size_t chosen = 0;
     if (steps.size() == 2) {
         if (steps[0].mixed() && !steps[1].mixed()) chosen = 1;

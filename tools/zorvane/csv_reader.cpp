@@ -1,6 +1,7 @@
 #include "csv_reader.hpp"
 
 #include <algorithm>
+#include <memory>
 #include <utility>
 
 #include "bar_layout.hpp"
@@ -15,7 +16,7 @@ constexpr std::size_t kGapLinesShown = 5;
 
 // The bars of one pass over the rows, in file order.
 struct Rows {
-    std::vector<std::string> time;
+    TimeColumn time;
     std::vector<float> priceA, priceB;
     std::vector<long> lines;
     std::size_t gaps = 0;
@@ -26,12 +27,14 @@ struct Rows {
 
 class RowReader {
 public:
-    RowReader(std::string_view text, const std::string& source, const BarLayout& layout, const ReadOptions& options,
+    RowReader(std::shared_ptr<const std::string> text, const std::string& source, const BarLayout& layout, const ReadOptions& options,
               const ReadProgress& progress)
-        : text_(text), source_(source), layout_(layout), options_(options), progress_(progress) {}
+        : file_(std::move(text)), text_(*file_), source_(source), layout_(layout), options_(options), progress_(progress) {}
 
     Rows read(PriceParser& prices) const {
         Rows rows;
+        rows.time = TimeColumn(file_);
+        reserveRows(rows);
         RecordSplitter records(text_, layout_.dataOffset, layout_.dataLine, source_, layout_.separator);
         std::vector<std::string_view> fields;
         while (records.next(fields)) {
@@ -59,13 +62,16 @@ public:
                 continue;
             }
             if (layout_.guessedOpenClose) checkGuessedColumns(prices, fields, price, line);
-            std::string time(trimmedBlanks(fields[layout_.time[0]]));
+            const std::string_view time = trimmedBlanks(fields[layout_.time[0]]);
             if (layout_.time.size() == 2) {
                 const std::string_view timeOfDay = trimmedBlanks(fields[layout_.time[1]]);
-                if (!time.empty() && !timeOfDay.empty()) time += ' ';
-                time.append(timeOfDay);
+                rows.time.append(time);
+                if (!time.empty() && !timeOfDay.empty()) rows.time.append(" ");
+                rows.time.append(timeOfDay);
+                rows.time.endText();
+            } else {
+                rows.time.push_back(time);
             }
-            rows.time.push_back(std::move(time));
             rows.priceA.push_back(price[0]);
             rows.priceB.push_back(price[1]);
             rows.lines.push_back(line);
@@ -75,6 +81,17 @@ public:
     }
 
 private:
+    // Room for as many bars as the text has lines, so that no column is
+    // copied as it grows.
+    void reserveRows(Rows& rows) const {
+        const std::string_view data = text_.substr(std::min(layout_.dataOffset, text_.size()));
+        const auto lines = static_cast<std::size_t>(std::count(data.begin(), data.end(), '\n')) + 1;
+        rows.time.reserve(lines);
+        rows.priceA.reserve(lines);
+        rows.priceB.reserve(lines);
+        rows.lines.reserve(lines);
+    }
+
     std::string where(long line) const { return source_ + ":" + std::to_string(line); }
 
     // Rows hold as many fields as the header; trailing empty ones beyond are let be.
@@ -118,6 +135,7 @@ private:
                              "; name the columns with --columns");
     }
 
+    std::shared_ptr<const std::string> file_;
     std::string_view text_;
     const std::string& source_;
     const BarLayout& layout_;
@@ -135,8 +153,18 @@ std::string gapNote(const std::string& source, const Rows& rows) {
 
 std::string readAll(std::istream& in) {
     std::string text;
-    char buffer[1 << 16];
-    while (in.read(buffer, sizeof buffer) || in.gcount() > 0) text.append(buffer, static_cast<std::size_t>(in.gcount()));
+    // A file's size is known: its text is read into one string of that size.
+    const std::istream::pos_type start = in.tellg();
+    if (start != std::istream::pos_type(-1) && in.seekg(0, std::ios::end)) {
+        const std::istream::pos_type end = in.tellg();
+        in.seekg(start);
+        if (end != std::istream::pos_type(-1) && end >= start) text.reserve(static_cast<std::size_t>(end - start));
+    }
+    in.clear();
+    std::vector<char> block(1 << 20);
+    const auto blockSize = static_cast<std::streamsize>(block.size());
+    while (in.read(block.data(), blockSize) || in.gcount() > 0)
+        text.append(block.data(), static_cast<std::size_t>(in.gcount()));
     return text;
 }
 
@@ -149,8 +177,8 @@ BarTable readBars(std::istream& in, const std::string& sourceName, const ReadOpt
 
 BarTable readBarsFromText(std::string bytes, const std::string& source, const ReadOptions& options,
                           const ReadProgress& progress) {
-    const std::string text = asUtf8Text(std::move(bytes));
-    const BarLayout layout = findLayout(text, source, options);
+    const auto text = std::make_shared<const std::string>(asUtf8Text(std::move(bytes)));
+    const BarLayout layout = findLayout(*text, source, options);
     const RowReader reader(text, source, layout, options, progress);
     PriceParser prices(layout.separator);
     Rows rows = reader.read(prices);
@@ -177,7 +205,7 @@ BarTable readBarsFromText(std::string bytes, const std::string& source, const Re
         table.notes.insert(table.notes.end(), order.notes.begin(), order.notes.end());
     }
     if (newestFirst) {
-        std::reverse(rows.time.begin(), rows.time.end());
+        rows.time.reverse();
         std::reverse(rows.priceA.begin(), rows.priceA.end());
         std::reverse(rows.priceB.begin(), rows.priceB.end());
     }

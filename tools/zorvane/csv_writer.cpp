@@ -5,8 +5,17 @@
 namespace zorvane_cli {
 namespace {
 
-void appendField(std::string& out, const std::string& text, char separator) {
-    if (text.find_first_of(std::string("\"\r\n") + separator) == std::string::npos) {
+// Rows are formatted into one buffer and written in blocks of this size.
+constexpr std::size_t kBlockBytes = 1 << 20;
+
+bool needsQuotes(std::string_view text, char separator) {
+    for (char c : text)
+        if (c == '"' || c == '\r' || c == '\n' || c == separator) return true;
+    return false;
+}
+
+void appendField(std::string& out, std::string_view text, char separator) {
+    if (!needsQuotes(text, separator)) {
         out += text;
         return;
     }
@@ -35,10 +44,14 @@ bool writeIndicatorCsv(std::ostream& out, const BarTable& bars, const IndicatorO
         appendField(line, bars.priceBName, sep);
     }
     for (int mode : modes) (line += sep) += kModeNames[mode - 1];
-    out << line << '\n';
+    line += '\n';
 
+    line.reserve(kBlockBytes + 4096);
     for (std::size_t i = 0; i < bars.size(); ++i) {
-        line.clear();
+        if (line.size() >= kBlockBytes) {
+            out.write(line.data(), static_cast<std::streamsize>(line.size()));
+            line.clear();
+        }
         appendField(line, bars.time[i], sep);
         line += sep;
         appendFloat(line, bars.priceA[i]);
@@ -52,8 +65,8 @@ bool writeIndicatorCsv(std::ostream& out, const BarTable& bars, const IndicatorO
             if (!isNoValue(value)) appendFloat(line, value);
         }
         line += '\n';
-        out.write(line.data(), static_cast<std::streamsize>(line.size()));
     }
+    out.write(line.data(), static_cast<std::streamsize>(line.size()));
     out.flush();
     return static_cast<bool>(out);
 }

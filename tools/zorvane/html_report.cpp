@@ -75,10 +75,10 @@ constexpr std::size_t kTimeRestart = 64;
 std::pair<Bytes, Bytes> frontCodedTimes(const BarTable& bars) {
     Bytes shape, rests;
     for (std::size_t i = 0; i < bars.time.size(); ++i) {
-        const std::string& time = bars.time[i];
+        const std::string_view time = bars.time[i];
         std::size_t shared = 0;
         if (i % kTimeRestart != 0) {
-            const std::string& previous = bars.time[i - 1];
+            const std::string_view previous = bars.time[i - 1];
             while (shared < time.size() && shared < previous.size() && time[shared] == previous[shared]) ++shared;
         }
         appendVarint(shape, shared);

@@ -103,18 +103,29 @@ private:
     std::unique_ptr<cli::AtomicFile> file_;
 };
 
-std::string periodRange(const cli::BarTable& bars) {
-    zorvane::Oscillator oscillator;
-    int lowest = 0, highest = 0;
-    for (std::size_t i = 0; i < bars.size(); ++i) {
-        oscillator.push(bars.priceA[i], bars.priceB[i]);
-        const int period = oscillator.period();
-        if (period == 0) continue;
-        lowest = lowest == 0 || period < lowest ? period : lowest;
-        highest = period > highest ? period : highest;
+std::string describe(const zorvane::PeriodRange& range) {
+    if (range.highest == 0) return "no cycle found";
+    return std::to_string(range.lowest) + " to " + std::to_string(range.highest) + " bars";
+}
+
+// Every output from the built-in library's one pass, or, with --module, from
+// that module's call per mode as a platform makes them. The period range is
+// the library's measurement either way (a module reports no period).
+zorvane::PeriodRange computeOutputs(const cli::BarTable& bars, const cli::LoadedModule* module,
+                                    cli::IndicatorOutputs& outputs, Progress& progress) {
+    const bool showProgress = bars.size() > kProgressAbove;
+    for (auto& output : outputs) output.resize(bars.size());
+    if (!module) {
+        if (showProgress) progress.say("computing");
+        return zorvane::compute(bars.priceA.data(), bars.priceB.data(), bars.size(),
+                                {outputs[0].data(), outputs[1].data(), outputs[2].data(), outputs[3].data()});
     }
-    if (highest == 0) return "no cycle found";
-    return std::to_string(lowest) + " to " + std::to_string(highest) + " bars";
+    for (int mode = 1; mode <= cli::kModes; ++mode) {
+        if (showProgress) progress.say("computing " + std::string(cli::kModeNames[mode - 1]));
+        module->entry()(bars.priceA.data(), bars.priceB.data(), mode, static_cast<std::int32_t>(bars.size()),
+                        outputs[mode - 1].data());
+    }
+    return zorvane::compute(bars.priceA.data(), bars.priceB.data(), bars.size(), zorvane::Outputs{});
 }
 
 int run(const Settings& settings) {
@@ -125,22 +136,16 @@ int run(const Settings& settings) {
                                          "\" (use cycle-average, smoothed-price, sine, lead-sine)");
         modes.push_back(*mode);
     }
-    const cli::LoadedModule module(settings.modulePath.empty() ? cli::moduleBesideExecutable()
-                                                               : settings.modulePath);
+    std::optional<cli::LoadedModule> module;
+    if (!settings.modulePath.empty()) module.emplace(settings.modulePath);
     Progress progress(true);
     const cli::BarTable bars = readInput(settings, progress);
     if (bars.size() > static_cast<std::size_t>(INT32_MAX))
         throw cli::InputError(settings.input + ": more bars than the module takes in one call");
 
     cli::IndicatorOutputs outputs;
-    const bool showProgress = bars.size() > kProgressAbove;
-    for (int mode = 1; mode <= cli::kModes; ++mode) {
-        if (showProgress) progress.say("computing " + std::string(cli::kModeNames[mode - 1]));
-        outputs[mode - 1].resize(bars.size());
-        module.entry()(bars.priceA.data(), bars.priceB.data(), mode, static_cast<std::int32_t>(bars.size()),
-                       outputs[mode - 1].data());
-    }
-    if (showProgress) progress.say("writing");
+    const zorvane::PeriodRange periods = computeOutputs(bars, module ? &*module : nullptr, outputs, progress);
+    if (bars.size() > kProgressAbove) progress.say("writing");
     Output csv(settings.output);
     std::optional<Output> svg, html;
     if (!settings.svg.empty()) svg.emplace(settings.svg);
@@ -161,7 +166,7 @@ int run(const Settings& settings) {
     FILE* summary = settings.output == "-" ? stderr : stdout;
     std::fprintf(summary, "Read %zu bars from %s\n", bars.size(),
                  settings.input == "-" ? "standard input" : settings.input.c_str());
-    std::fprintf(summary, "Measured cycle period: %s\n", periodRange(bars).c_str());
+    std::fprintf(summary, "Measured cycle period: %s\n", describe(periods).c_str());
     std::string written = settings.output == "-" ? "" : settings.output;
     for (const std::string* chart : {&settings.svg, &settings.html})
         if (!chart->empty()) written += (written.empty() ? "" : ", ") + *chart;
@@ -193,7 +198,8 @@ int main(int argc, char** argv) {
         ->delimiter(',')
         ->capture_default_str();
     app.add_option("--module", settings.modulePath,
-                   "module file to load (default: \"Zorvane Oscillator.so\" beside this program)");
+                   "compute with this module file, one call per mode as a platform makes them (default: the\n"
+                   "built-in library, the same bits from one pass)");
     app.set_version_flag("--version", kVersion);
     app.footer(cli::layoutsHelp() +
                "\nThe output holds the bars oldest first, with the input's separator; the no-value marker\n"

@@ -120,7 +120,7 @@ void timeAxis(std::string& svg, const BarTable& bars, std::size_t first) {
             svg += "<line x1=\"" + x + "\" x2=\"" + x + "\" y1=\"" + number(top, 1) + "\" y2=\"" +
                    number(top + height, 1) + "\" stroke=\"#eef0f2\"/>\n";
         }
-        std::string label = bars.time[first + bar].substr(0, 19);
+        std::string label(bars.time[first + bar].substr(0, 19));
         const char* anchor = t == 0 ? "start" : t == ticks - 1 ? "end" : "middle";
         svg += "<text x=\"" + x + "\" y=\"" + number(kLowerTop + kLowerHeight + 20, 1) +
                "\" text-anchor=\"" + anchor + "\">" + escapedMarkup(label) + "</text>\n";
