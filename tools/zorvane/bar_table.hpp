@@ -27,9 +27,11 @@ public:
         const char* base = begin & kOwn ? own_.data() : file_->data();
         return {base + (begin & ~kOwn), sizes_[i]};
     }
-    void reserve(std::size_t texts) {
+    // Room for `texts` texts, `chars` of them not in the file's text.
+    void reserve(std::size_t texts, std::size_t chars) {
         begins_.reserve(texts);
         sizes_.reserve(texts);
+        own_.reserve(chars);
     }
     void push_back(std::string_view text) {
         const char* data = file_ ? file_->data() : nullptr;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <utility>
 
 #include "bar_layout.hpp"
@@ -27,16 +28,35 @@ struct Rows {
 
 class RowReader {
 public:
-    RowReader(std::shared_ptr<const std::string> text, const std::string& source, const BarLayout& layout, const ReadOptions& options,
+    RowReader(const std::string& source, const BarLayout& layout, const ReadOptions& options,
               const ReadProgress& progress)
-        : file_(std::move(text)), text_(*file_), source_(source), layout_(layout), options_(options), progress_(progress) {}
+        : source_(source), layout_(layout), options_(options), progress_(progress) {}
 
-    Rows read(PriceParser& prices) const {
+    // The bars of a whole text, whose time texts `rows` may keep as they stand.
+    Rows read(PriceParser& prices, const std::shared_ptr<const std::string>& text) const {
         Rows rows;
-        rows.time = TimeColumn(file_);
-        reserveRows(rows);
-        RecordSplitter records(text_, layout_.dataOffset, layout_.dataLine, source_, layout_.separator);
-        std::vector<std::string_view> fields;
+        rows.time = TimeColumn(text);
+        const std::string_view data = std::string_view(*text).substr(std::min(layout_.dataOffset, text->size()));
+        const auto lines = static_cast<std::size_t>(std::count(data.begin(), data.end(), '\n')) + 1;
+        reserveRows(rows, lines, 0);
+        readStretch(prices, rows, *text, layout_.dataOffset, layout_.dataLine);
+        return rows;
+    }
+
+    // Room for `bars` bars, so that no column is copied as it grows.
+    static void reserveRows(Rows& rows, std::size_t bars, std::size_t timeChars) {
+        rows.time.reserve(bars, timeChars);
+        rows.priceA.reserve(bars);
+        rows.priceB.reserve(bars);
+        rows.lines.reserve(bars);
+    }
+
+    // Adds the bars of the records in text from `offset` on (the first
+    // beginning on `line`) to rows; returns the line after them. Text that
+    // ends inside a record ends that record: a stretch ends at a line end.
+    long readStretch(PriceParser& prices, Rows& rows, std::string_view text, std::size_t offset, long line) const {
+        RecordSplitter records(text, offset, line, source_, layout_.separator);
+        std::vector<std::string_view>& fields = fields_;
         while (records.next(fields)) {
             const long line = records.line();
             if (fields.size() == 1 && layout_.names.size() > 1) {  // a footer, if nothing but footers follows
@@ -77,21 +97,10 @@ public:
             rows.lines.push_back(line);
             if (progress_ && rows.priceA.size() % (1u << 20) == 0) progress_(rows.priceA.size());
         }
-        return rows;
+        return records.nextLine();
     }
 
 private:
-    // Room for as many bars as the text has lines, so that no column is
-    // copied as it grows.
-    void reserveRows(Rows& rows) const {
-        const std::string_view data = text_.substr(std::min(layout_.dataOffset, text_.size()));
-        const auto lines = static_cast<std::size_t>(std::count(data.begin(), data.end(), '\n')) + 1;
-        rows.time.reserve(lines);
-        rows.priceA.reserve(lines);
-        rows.priceB.reserve(lines);
-        rows.lines.reserve(lines);
-    }
-
     std::string where(long line) const { return source_ + ":" + std::to_string(line); }
 
     // Rows hold as many fields as the header; trailing empty ones beyond are let be.
@@ -135,8 +144,7 @@ private:
                              "; name the columns with --columns");
     }
 
-    std::shared_ptr<const std::string> file_;
-    std::string_view text_;
+    mutable std::vector<std::string_view> fields_;
     const std::string& source_;
     const BarLayout& layout_;
     const ReadOptions& options_;
@@ -168,24 +176,8 @@ std::string readAll(std::istream& in) {
     return text;
 }
 
-}  // namespace
-
-BarTable readBars(std::istream& in, const std::string& sourceName, const ReadOptions& options,
-                  const ReadProgress& progress) {
-    return readBarsFromText(readAll(in), sourceName, options, progress);
-}
-
-BarTable readBarsFromText(std::string bytes, const std::string& source, const ReadOptions& options,
-                          const ReadProgress& progress) {
-    const auto text = std::make_shared<const std::string>(asUtf8Text(std::move(bytes)));
-    const BarLayout layout = findLayout(*text, source, options);
-    const RowReader reader(text, source, layout, options, progress);
-    PriceParser prices(layout.separator);
-    Rows rows = reader.read(prices);
-    if (prices.needsSecondPass()) {  // cells read before the file showed its decimal mark
-        PriceParser settled(layout.separator, prices.settledMark());
-        rows = reader.read(settled);
-    }
+// The table of the rows read: notes, the order found, oldest first.
+BarTable finish(Rows rows, const BarLayout& layout, const std::string& source, const ReadOptions& options) {
     if (rows.priceA.empty())
         throw InputError(source + ": no bars" + (layout.header ? " after the header" : "") +
                          (rows.gaps ? " with prices (" + std::to_string(rows.gaps) + " rows without)" : ""));
@@ -220,6 +212,115 @@ BarTable readBarsFromText(std::string bytes, const std::string& source, const Re
     table.priceA = std::move(rows.priceA);
     table.priceB = std::move(rows.priceB);
     return table;
+}
+
+// Reads up to `bytes` more bytes of `in` onto the end of `text`; false once none are left.
+bool readMore(std::istream& in, std::string& text, std::size_t bytes) {
+    const std::size_t had = text.size();
+    text.resize(had + bytes);
+    in.read(text.data() + had, static_cast<std::streamsize>(bytes));
+    text.resize(had + static_cast<std::size_t>(in.gcount()));
+    return text.size() > had;
+}
+
+// Whether the layout found from `prefix` is the one the whole text gives:
+// findLayout reads the first 20 lines that hold a separator candidate and
+// at most the first seven records that are not blank. When the first
+// kSettlingLines lines that are not blank each hold a candidate and no quote
+// or lone carriage return, both are the same lines of the prefix and of the
+// whole text.
+constexpr int kSettlingLines = 32;
+bool layoutSettlesWithin(std::string_view prefix) {
+    std::size_t begin = 0;
+    for (int k = 0; k < kSettlingLines;) {
+        const std::size_t end = prefix.find('\n', begin);
+        if (end == std::string_view::npos) return false;
+        std::string_view line = prefix.substr(begin, end - begin);
+        begin = end + 1;
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (line.empty()) continue;
+        if (line.find_first_of("\"\r") != std::string_view::npos) return false;
+        if (line.find_first_of(",;\t|") == std::string_view::npos) return false;
+        ++k;
+    }
+    return true;
+}
+
+constexpr std::size_t kBlockBytes = 1 << 20;
+
+// A large file without quotes read a block at a time, so that its text is
+// never held whole: the layout from the first block, then each block's
+// complete lines through the same reader, the time texts copied. Exactly
+// what readBarsFromText gives for the whole text, or nothing (with `in`
+// back at `start`) where that cannot be promised: a file that does not
+// settle its layout in the first block, a byte-order mark, a quote (a
+// quoted field may hold line ends) or cells that need a second pass.
+std::optional<BarTable> readByBlocks(std::istream& in, std::istream::pos_type start, const std::string& source,
+                                     const ReadOptions& options, const ReadProgress& progress) {
+    auto giveUp = [&in, start]() -> std::optional<BarTable> {
+        in.clear();
+        in.seekg(start);
+        return std::nullopt;
+    };
+    std::string block;
+    readMore(in, block, kBlockBytes);
+    if (in.eof()) return giveUp();  // small: read whole
+    const std::string_view first = std::string_view(block).substr(0, block.rfind('\n') + 1);
+    const bool marked = first.rfind("\xEF\xBB\xBF", 0) == 0 || first.rfind("\xFF\xFE", 0) == 0 ||
+                        first.rfind("\xFE\xFF", 0) == 0;
+    if (marked || !layoutSettlesWithin(first)) return giveUp();
+    const BarLayout layout = findLayout(first, source, options);
+    const RowReader reader(source, layout, options, progress);
+
+    // Room for the bars the file's size suggests, at the first block's line length.
+    const std::size_t lines = static_cast<std::size_t>(std::count(first.begin(), first.end(), '\n'));
+    in.seekg(0, std::ios::end);
+    const auto size = static_cast<double>(in.tellg() - start);
+    in.seekg(start + static_cast<std::streamoff>(block.size()));
+    const auto expected = static_cast<std::size_t>(size / static_cast<double>(first.size()) * lines * 1.02) + 16;
+    Rows rows;
+    RowReader::reserveRows(rows, expected, expected * 24);
+
+    PriceParser prices(layout.separator);
+    std::size_t offset = layout.dataOffset;
+    long line = layout.dataLine;
+    for (bool more = true; more;) {
+        more = readMore(in, block, kBlockBytes);
+        // Whole lines only, unless the text ends here.
+        const std::size_t end = more ? block.rfind('\n') + 1 : block.size();
+        if (end == 0) continue;  // one line longer than the block so far
+        const std::string_view lines = std::string_view(block).substr(0, end);
+        if (lines.find('"', offset) != std::string_view::npos) return giveUp();
+        line = reader.readStretch(prices, rows, lines, offset, line);
+        block.erase(0, end);
+        offset = 0;
+    }
+    if (prices.needsSecondPass()) return giveUp();
+    return finish(std::move(rows), layout, source, options);
+}
+
+}  // namespace
+
+BarTable readBars(std::istream& in, const std::string& sourceName, const ReadOptions& options,
+                  const ReadProgress& progress) {
+    const std::istream::pos_type start = in.tellg();
+    if (start != std::istream::pos_type(-1))
+        if (auto table = readByBlocks(in, start, sourceName, options, progress)) return std::move(*table);
+    return readBarsFromText(readAll(in), sourceName, options, progress);
+}
+
+BarTable readBarsFromText(std::string bytes, const std::string& source, const ReadOptions& options,
+                          const ReadProgress& progress) {
+    const auto text = std::make_shared<const std::string>(asUtf8Text(std::move(bytes)));
+    const BarLayout layout = findLayout(*text, source, options);
+    const RowReader reader(source, layout, options, progress);
+    PriceParser prices(layout.separator);
+    Rows rows = reader.read(prices, text);
+    if (prices.needsSecondPass()) {  // cells read before the file showed its decimal mark
+        PriceParser settled(layout.separator, prices.settledMark());
+        rows = reader.read(settled, text);
+    }
+    return finish(std::move(rows), layout, source, options);
 }
 
 }  // namespace zorvane_cli
