@@ -230,6 +230,7 @@ bool readMore(std::istream& in, std::string& text, std::size_t bytes) {
 // or lone carriage return, both are the same lines of the prefix and of the
 // whole text.
 constexpr int kSettlingLines = 32;
+constexpr std::size_t kSettlingBytes = 1 << 20;
 bool layoutSettlesWithin(std::string_view prefix) {
     std::size_t begin = 0;
     for (int k = 0; k < kSettlingLines;) {
@@ -246,8 +247,6 @@ bool layoutSettlesWithin(std::string_view prefix) {
     return true;
 }
 
-constexpr std::size_t kBlockBytes = 1 << 20;
-
 // A large file without quotes read a block at a time, so that its text is
 // never held whole: the layout from the first block, then each block's
 // complete lines through the same reader, the time texts copied. Exactly
@@ -256,16 +255,20 @@ constexpr std::size_t kBlockBytes = 1 << 20;
 // settle its layout in the first block, a byte-order mark, a quote (a
 // quoted field may hold line ends) or cells that need a second pass.
 std::optional<BarTable> readByBlocks(std::istream& in, std::istream::pos_type start, const std::string& source,
-                                     const ReadOptions& options, const ReadProgress& progress) {
+                                     const ReadOptions& options, const ReadProgress& progress,
+                                     std::size_t blockBytes) {
     auto giveUp = [&in, start]() -> std::optional<BarTable> {
         in.clear();
         in.seekg(start);
         return std::nullopt;
     };
+    // The first block, grown until it settles the layout (a few lines).
     std::string block;
-    readMore(in, block, kBlockBytes);
-    if (in.eof()) return giveUp();  // small: read whole
-    const std::string_view first = std::string_view(block).substr(0, block.rfind('\n') + 1);
+    std::string_view first;
+    do {
+        if (!readMore(in, block, blockBytes) || in.eof()) return giveUp();  // small: read whole
+        first = std::string_view(block).substr(0, block.rfind('\n') + 1);
+    } while (!layoutSettlesWithin(first) && block.size() < kSettlingBytes);
     const bool marked = first.rfind("\xEF\xBB\xBF", 0) == 0 || first.rfind("\xFF\xFE", 0) == 0 ||
                         first.rfind("\xFE\xFF", 0) == 0;
     if (marked || !layoutSettlesWithin(first)) return giveUp();
@@ -285,7 +288,7 @@ std::optional<BarTable> readByBlocks(std::istream& in, std::istream::pos_type st
     std::size_t offset = layout.dataOffset;
     long line = layout.dataLine;
     for (bool more = true; more;) {
-        more = readMore(in, block, kBlockBytes);
+        more = readMore(in, block, blockBytes);
         // Whole lines only, unless the text ends here.
         const std::size_t end = more ? block.rfind('\n') + 1 : block.size();
         if (end == 0) continue;  // one line longer than the block so far
@@ -303,9 +306,14 @@ std::optional<BarTable> readByBlocks(std::istream& in, std::istream::pos_type st
 
 BarTable readBars(std::istream& in, const std::string& sourceName, const ReadOptions& options,
                   const ReadProgress& progress) {
+    return readBars(in, sourceName, options, progress, std::size_t{1} << 20);
+}
+
+BarTable readBars(std::istream& in, const std::string& sourceName, const ReadOptions& options,
+                  const ReadProgress& progress, std::size_t blockBytes) {
     const std::istream::pos_type start = in.tellg();
     if (start != std::istream::pos_type(-1))
-        if (auto table = readByBlocks(in, start, sourceName, options, progress)) return std::move(*table);
+        if (auto table = readByBlocks(in, start, sourceName, options, progress, blockBytes)) return std::move(*table);
     return readBarsFromText(readAll(in), sourceName, options, progress);
 }
 

@@ -20,6 +20,10 @@ using ReadProgress = std::function<void(std::size_t bars)>;
 // Throws InputError naming the source, line, column and text of what it cannot read.
 BarTable readBars(std::istream& in, const std::string& sourceName, const ReadOptions& options,
                   const ReadProgress& progress = {});
+// The same, reading a file larger than blockBytes a block at a time where
+// it can (readBars: 1 MiB blocks); the tests compare the two ways.
+BarTable readBars(std::istream& in, const std::string& sourceName, const ReadOptions& options,
+                  const ReadProgress& progress, std::size_t blockBytes);
 BarTable readBarsFromText(std::string text, const std::string& sourceName, const ReadOptions& options,
                           const ReadProgress& progress = {});
 
