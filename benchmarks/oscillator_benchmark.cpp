@@ -1,6 +1,7 @@
 // ns per bar of the module and of the literal implementation, mode by mode,
-// at 1,000, 5,000 and 1,000,000 bars of a realistic series, and of the
-// streaming object's push with all four outputs. Run:
+// at 1,000, 5,000 and 1,000,000 bars of a realistic series, of all four
+// outputs from one pass, and of the streaming object's push with all four
+// outputs. Run:
 //   scripts/run-benchmarks            (the README's table)
 //   build/bin/oscillator_benchmark    (after a build with -DZORVANE_BUILD_BENCHMARKS=ON)
 #include <benchmark/benchmark.h>
@@ -70,6 +71,20 @@ void arguments(benchmark::internal::Benchmark* b) {
 void Module(benchmark::State& state) { batch<ZorvaneOscillator>(state); }
 void Literal(benchmark::State& state) { batch<reference::literalOscillator>(state); }
 
+// All four outputs from one measurement, against one mode-4 call (Module).
+void AllModes(benchmark::State& state) {
+    const int count = static_cast<int>(state.range(1));
+    const Bars& bars = barsOf(count);
+    std::vector<float> out[4];
+    for (auto& o : out) o.resize(count);
+    for (auto _ : state) {
+        zorvane::compute(bars.high.data(), bars.low.data(), count,
+                         {out[0].data(), out[1].data(), out[2].data(), out[3].data()});
+        benchmark::ClobberMemory();
+    }
+    perBar(state, count);
+}
+
 // Every bar of a 5,000-bar series pushed into a new object, all four outputs.
 void Push(benchmark::State& state) {
     const int count = static_cast<int>(state.range(1));
@@ -83,6 +98,7 @@ void Push(benchmark::State& state) {
 
 BENCHMARK(Module)->Apply(arguments);
 BENCHMARK(Literal)->Apply(arguments);
+BENCHMARK(AllModes)->ArgNames({"mode", "bars"})->Args({0, 5000})->Args({0, 1000000})->Unit(benchmark::kMillisecond);
 BENCHMARK(Push)->ArgNames({"mode", "bars"})->Args({0, 5000})->Unit(benchmark::kMillisecond);
 
 }  // namespace

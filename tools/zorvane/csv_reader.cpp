@@ -1,6 +1,7 @@
 #include "csv_reader.hpp"
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -214,14 +215,35 @@ BarTable finish(Rows rows, const BarLayout& layout, const std::string& source, c
     return table;
 }
 
-// Reads up to `bytes` more bytes of `in` onto the end of `text`; false once none are left.
-bool readMore(std::istream& in, std::string& text, std::size_t bytes) {
-    const std::size_t had = text.size();
-    text.resize(had + bytes);
-    in.read(text.data() + had, static_cast<std::streamsize>(bytes));
-    text.resize(had + static_cast<std::size_t>(in.gcount()));
-    return text.size() > had;
-}
+// Bytes read and not yet used, in one buffer that every block reuses.
+class BlockBuffer {
+public:
+    explicit BlockBuffer(std::size_t blockBytes) : blockBytes_(blockBytes) {}
+
+    std::string_view text() const { return {data_.get(), size_}; }
+    // Reads up to a block more; false once nothing is left.
+    bool readMore(std::istream& in) {
+        if (capacity_ - size_ < blockBytes_) {
+            const std::size_t capacity = std::max(2 * capacity_, size_ + blockBytes_);
+            std::unique_ptr<char[]> grown(new char[capacity]);
+            if (size_) std::memcpy(grown.get(), data_.get(), size_);
+            data_ = std::move(grown);
+            capacity_ = capacity;
+        }
+        in.read(data_.get() + size_, static_cast<std::streamsize>(blockBytes_));
+        size_ += static_cast<std::size_t>(in.gcount());
+        return in.gcount() > 0;
+    }
+    // Drops the first `bytes` bytes.
+    void consume(std::size_t bytes) {
+        std::memmove(data_.get(), data_.get() + bytes, size_ - bytes);
+        size_ -= bytes;
+    }
+
+private:
+    std::size_t blockBytes_, size_ = 0, capacity_ = 0;
+    std::unique_ptr<char[]> data_;
+};
 
 // Whether the layout found from `prefix` is the one the whole text gives:
 // findLayout reads the first 20 lines that hold a separator candidate and
@@ -263,12 +285,12 @@ std::optional<BarTable> readByBlocks(std::istream& in, std::istream::pos_type st
         return std::nullopt;
     };
     // The first block, grown until it settles the layout (a few lines).
-    std::string block;
+    BlockBuffer block(blockBytes);
     std::string_view first;
     do {
-        if (!readMore(in, block, blockBytes) || in.eof()) return giveUp();  // small: read whole
-        first = std::string_view(block).substr(0, block.rfind('\n') + 1);
-    } while (!layoutSettlesWithin(first) && block.size() < kSettlingBytes);
+        if (!block.readMore(in) || in.eof()) return giveUp();  // small: read whole
+        first = block.text().substr(0, block.text().rfind('\n') + 1);
+    } while (!layoutSettlesWithin(first) && first.size() < kSettlingBytes);
     const bool marked = first.rfind("\xEF\xBB\xBF", 0) == 0 || first.rfind("\xFF\xFE", 0) == 0 ||
                         first.rfind("\xFE\xFF", 0) == 0;
     if (marked || !layoutSettlesWithin(first)) return giveUp();
@@ -276,11 +298,12 @@ std::optional<BarTable> readByBlocks(std::istream& in, std::istream::pos_type st
     const RowReader reader(source, layout, options, progress);
 
     // Room for the bars the file's size suggests, at the first block's line length.
-    const std::size_t lines = static_cast<std::size_t>(std::count(first.begin(), first.end(), '\n'));
+    const auto linesSeen = static_cast<double>(std::count(first.begin(), first.end(), '\n'));
+    const std::istream::pos_type resume = in.tellg();
     in.seekg(0, std::ios::end);
     const auto size = static_cast<double>(in.tellg() - start);
-    in.seekg(start + static_cast<std::streamoff>(block.size()));
-    const auto expected = static_cast<std::size_t>(size / static_cast<double>(first.size()) * lines * 1.02) + 16;
+    in.seekg(resume);
+    const auto expected = static_cast<std::size_t>(size / static_cast<double>(first.size()) * linesSeen * 1.02) + 16;
     Rows rows;
     RowReader::reserveRows(rows, expected, expected * 24);
 
@@ -288,14 +311,15 @@ std::optional<BarTable> readByBlocks(std::istream& in, std::istream::pos_type st
     std::size_t offset = layout.dataOffset;
     long line = layout.dataLine;
     for (bool more = true; more;) {
-        more = readMore(in, block, blockBytes);
+        more = block.readMore(in);
         // Whole lines only, unless the text ends here.
-        const std::size_t end = more ? block.rfind('\n') + 1 : block.size();
+        const std::string_view text = block.text();
+        const std::size_t end = more ? text.rfind('\n') + 1 : text.size();
         if (end == 0) continue;  // one line longer than the block so far
-        const std::string_view lines = std::string_view(block).substr(0, end);
+        const std::string_view lines = text.substr(0, end);
         if (lines.find('"', offset) != std::string_view::npos) return giveUp();
         line = reader.readStretch(prices, rows, lines, offset, line);
-        block.erase(0, end);
+        block.consume(end);
         offset = 0;
     }
     if (prices.needsSecondPass()) return giveUp();

@@ -7,6 +7,8 @@ namespace {
 
 // Rows are formatted into one buffer and written in blocks of this size.
 constexpr std::size_t kBlockBytes = 1 << 20;
+// The longest shortest float text, "-1.17549435e-38", with room to spare.
+constexpr std::ptrdiff_t kFloatChars = 24;
 
 bool needsQuotes(std::string_view text, char separator) {
     for (char c : text)
@@ -53,18 +55,23 @@ bool writeIndicatorCsv(std::ostream& out, const BarTable& bars, const IndicatorO
             line.clear();
         }
         appendField(line, bars.time[i], sep);
-        line += sep;
-        appendFloat(line, bars.priceA[i]);
+        // The numbers of a row go into a small buffer first: one append a row.
+        char numbers[(kModes + 2) * kFloatChars];
+        char* at = numbers;
+        auto put = [&at](float value) { at = std::to_chars(at, at + kFloatChars, value).ptr; };
+        *at++ = sep;
+        put(bars.priceA[i]);
         if (!bars.singlePrice) {
-            line += sep;
-            appendFloat(line, bars.priceB[i]);
+            *at++ = sep;
+            put(bars.priceB[i]);
         }
         for (int mode : modes) {
-            line += sep;
+            *at++ = sep;
             const float value = outputs[mode - 1][i];
-            if (!isNoValue(value)) appendFloat(line, value);
+            if (!isNoValue(value)) put(value);
         }
-        line += '\n';
+        *at++ = '\n';
+        line.append(numbers, at);
     }
     out.write(line.data(), static_cast<std::streamsize>(line.size()));
     out.flush();

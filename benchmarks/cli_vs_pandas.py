@@ -1,0 +1,59 @@
+#!/usr/bin/env python3
+"""The command-line host against the pipeline a pandas user would write
+(pd.read_csv, zorvane.frame, to_csv) on a generated file of 1,000,000
+minute bars (time, open, high, low, close, volume), in the same run: wall
+time of each (the median of a few runs), their ratio, and the host's peak
+memory.
+
+    PYTHONPATH=build/python python3 benchmarks/cli_vs_pandas.py build/bin/zorvane [work folder]
+The file is made once in the work folder (default build/cli-benchmark).
+"""
+
+import os
+import resource
+import statistics
+import subprocess
+import sys
+import time
+
+import pandas as pd
+
+import zorvane
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+REPEATS = 3
+
+
+def pandas_pipeline(source, target):
+    bars = pd.read_csv(source)
+    indicator = zorvane.frame(bars)
+    pd.concat([bars[["time", "high", "low"]], indicator], axis=1).to_csv(target, index=False)
+
+
+def timed(work):
+    started = time.perf_counter()
+    work()
+    return time.perf_counter() - started
+
+
+def main(host, folder):
+    os.makedirs(folder, exist_ok=True)
+    source = os.path.join(folder, "minutes.csv")
+    if not os.path.exists(source):
+        subprocess.run([sys.executable, os.path.join(HERE, "make_minute_bars.py"), source], check=True)
+    out = os.path.join(folder, "indicator.csv")
+    run_host = lambda: subprocess.run([host, source, "-o", out], check=True, stdout=subprocess.DEVNULL)
+    run_host()  # the file into the page cache, as for pandas below
+    host_times, pandas_times = [], []
+    for _ in range(REPEATS):  # interleaved, so that both see the same machine
+        host_times.append(timed(run_host))
+        pandas_times.append(timed(lambda: pandas_pipeline(source, os.path.join(folder, "pandas.csv"))))
+    peak_mb = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss / 1024  # the host's runs only
+    size_mb = os.path.getsize(source) / 1e6
+    h, p = statistics.median(host_times), statistics.median(pandas_times)
+    print(f"{size_mb:.0f} MB, 1,000,000 bars: zorvane {h:.2f} s (peak {peak_mb:.0f} MB), "
+          f"pandas pipeline {p:.2f} s: {p / h:.1f}x")
+
+
+if __name__ == "__main__":
+    main(sys.argv[1], sys.argv[2] if len(sys.argv) > 2 else os.path.join(HERE, "..", "build", "cli-benchmark"))
