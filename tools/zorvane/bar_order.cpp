@@ -50,7 +50,7 @@ Reading readTimes(const TimeColumn& times, DayMonth order) {
 
 }  // namespace
 
-OrderFinding findOrder(const TimeColumn& times, const std::vector<long>& lines,
+OrderFinding findOrder(const TimeColumn& times, const LineNumbers& lines,
                        const std::string& source) {
     OrderFinding finding;
     const Reading monthFirst = readTimes(times, DayMonth::MonthFirst);

@@ -21,7 +21,7 @@ struct OrderFinding {
 // Throws InputError when the times do not run one way (bars out of order,
 // or 01/02 dates that read month first and day first give opposite orders).
 // Times that are not dates or epoch numbers leave the file order.
-OrderFinding findOrder(const TimeColumn& times, const std::vector<long>& lines,
+OrderFinding findOrder(const TimeColumn& times, const LineNumbers& lines,
                        const std::string& source);
 
 }  // namespace zorvane_cli

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -21,24 +22,24 @@ public:
     TimeColumn() = default;
     explicit TimeColumn(std::shared_ptr<const std::string> fileText) : file_(std::move(fileText)) {}
 
-    std::size_t size() const { return sizes_.size(); }
+    std::size_t size() const { return entries_.size(); }
     std::string_view operator[](std::size_t i) const {
-        const std::uint64_t begin = begins_[i];
-        const char* base = begin & kOwn ? own_.data() : file_->data();
-        return {base + (begin & ~kOwn), sizes_[i]};
+        const std::uint64_t entry = entries_[i];
+        const char* base = entry & kOwn ? own_.data() : file_->data();
+        const std::size_t size = (entry & kSizeMask) == kLong ? longSizes_.at(i) : entry & kSizeMask;
+        return {base + ((entry & ~kOwn) >> kSizeBits), size};
     }
     // Room for `texts` texts, `chars` of them not in the file's text.
     void reserve(std::size_t texts, std::size_t chars) {
-        begins_.reserve(texts);
-        sizes_.reserve(texts);
+        entries_.reserve(texts);
         own_.reserve(chars);
     }
     void push_back(std::string_view text) {
         const char* data = file_ ? file_->data() : nullptr;
         if (data && text.data() >= data && text.data() + text.size() <= data + file_->size()) {
-            add(static_cast<std::uint64_t>(text.data() - data), text.size());
+            add(0, static_cast<std::uint64_t>(text.data() - data), text.size());
         } else {
-            add(kOwn | own_.size(), text.size());
+            add(kOwn, own_.size(), text.size());
             own_.append(text);
         }
     }
@@ -49,21 +50,54 @@ public:
         pending_.clear();
     }
     void reverse() {
-        std::reverse(begins_.begin(), begins_.end());
-        std::reverse(sizes_.begin(), sizes_.end());
+        std::reverse(entries_.begin(), entries_.end());
+        std::map<std::size_t, std::size_t> reversed;
+        for (const auto& [i, size] : longSizes_) reversed[entries_.size() - 1 - i] = size;
+        longSizes_ = std::move(reversed);
     }
 
 private:
+    // An entry: whether the text is in own_, where it begins, its size;
+    // sizes from kLong on are kept aside.
+    static constexpr int kSizeBits = 24;
     static constexpr std::uint64_t kOwn = std::uint64_t{1} << 63;
-    void add(std::uint64_t begin, std::size_t size) {
-        begins_.push_back(begin);
-        sizes_.push_back(static_cast<std::uint32_t>(size));
+    static constexpr std::uint64_t kSizeMask = (std::uint64_t{1} << kSizeBits) - 1, kLong = kSizeMask;
+    void add(std::uint64_t own, std::uint64_t begin, std::size_t size) {
+        if (size >= kLong) longSizes_[entries_.size()] = size;
+        entries_.push_back(own | begin << kSizeBits | std::min<std::uint64_t>(size, kLong));
     }
 
     std::shared_ptr<const std::string> file_;
     std::string own_, pending_;
-    std::vector<std::uint64_t> begins_;
-    std::vector<std::uint32_t> sizes_;
+    std::vector<std::uint64_t> entries_;
+    std::map<std::size_t, std::size_t> longSizes_;
+};
+
+// The file line of each bar, kept only where a bar is not on the line after
+// the bar before's (a blank line, a skipped row, a record of several lines).
+class LineNumbers {
+public:
+    void push_back(long line) {
+        if (count_ == 0 || line != last_ + 1) jumps_.push_back({count_, line});
+        last_ = line;
+        ++count_;
+    }
+    long operator[](std::size_t bar) const {
+        const auto after = std::upper_bound(jumps_.begin(), jumps_.end(), bar,
+                                            [](std::size_t b, const Jump& jump) { return b < jump.bar; });
+        const Jump& from = *(after - 1);
+        return from.line + static_cast<long>(bar - from.bar);
+    }
+    std::size_t size() const { return count_; }
+
+private:
+    struct Jump {
+        std::size_t bar;
+        long line;
+    };
+    std::vector<Jump> jumps_;
+    std::size_t count_ = 0;
+    long last_ = 0;
 };
 
 struct BarTable {

@@ -20,7 +20,7 @@ constexpr std::size_t kGapLinesShown = 5;
 struct Rows {
     TimeColumn time;
     std::vector<float> priceA, priceB;
-    std::vector<long> lines;
+    LineNumbers lines;
     std::size_t gaps = 0;
     std::vector<long> gapLines;  // the first few
     std::size_t strays = 0;      // one-field lines after the bars: "Downloaded from ..."
@@ -49,7 +49,6 @@ public:
         rows.time.reserve(bars, timeChars);
         rows.priceA.reserve(bars);
         rows.priceB.reserve(bars);
-        rows.lines.reserve(bars);
     }
 
     // Adds the bars of the records in text from `offset` on (the first
