@@ -54,6 +54,19 @@ def _column_or_index(part, name):
     return part.index.get_level_values(name).to_numpy()
 
 
+def _symbol_time_order(codes, times):
+    """Rows by symbol, then time; equal times keep their row order."""
+    if times.dtype.kind in "iM" and len(times):
+        # Integer times (datetime64 too): one stable sort of a combined key,
+        # about twice as quick as lexsort, where the key fits in 64 bits.
+        ticks = times.view(np.int64) if times.dtype.kind == "M" else times.astype(np.int64, copy=False)
+        low = int(ticks.min())
+        span = int(ticks.max()) - low + 1
+        if (int(codes.max()) + 1) * span < 2**63:
+            return np.argsort(codes.astype(np.int64) * span + (ticks - low), kind="stable")
+    return np.lexsort((times, codes))
+
+
 def _symbols_of_partition(part, symbol, time, high, low, modes, warmup):
     import pandas as pd
 
@@ -63,7 +76,7 @@ def _symbols_of_partition(part, symbol, time, high, low, modes, warmup):
     # Symbols as integer codes: sorting and finding each symbol's run of
     # rows is then far cheaper than on the symbols themselves.
     codes, _ = pd.factorize(_column_or_index(part, symbol))
-    order = np.lexsort((_column_or_index(part, time), codes))  # stable: equal times keep their row order
+    order = _symbol_time_order(codes, _column_or_index(part, time))
     part, codes = part.take(order), codes[order]
     bounds = np.concatenate(([0], np.flatnonzero(np.diff(codes)) + 1, [len(codes)]))
     a, b = price_pair(part[high], part[low])
