@@ -10,7 +10,7 @@ The file is made once in the work folder (default build/cli-benchmark).
 """
 
 import os
-import resource
+import shutil
 import statistics
 import subprocess
 import sys
@@ -36,6 +36,17 @@ def timed(work):
     return time.perf_counter() - started
 
 
+def peak_memory_mb(command):
+    """The host's peak resident memory, as GNU time reports it (0 without it):
+    a child's own count would include the pages it shares with this process."""
+    gnu_time = shutil.which("time", path="/usr/bin")
+    if not gnu_time:
+        return 0
+    run = subprocess.run([gnu_time, "-f", "%M", *command], check=True, stdout=subprocess.DEVNULL,
+                         stderr=subprocess.PIPE, text=True)
+    return int(run.stderr.strip().splitlines()[-1]) / 1024
+
+
 def main(host, folder):
     os.makedirs(folder, exist_ok=True)
     source = os.path.join(folder, "minutes.csv")
@@ -48,7 +59,7 @@ def main(host, folder):
     for _ in range(REPEATS):  # interleaved, so that both see the same machine
         host_times.append(timed(run_host))
         pandas_times.append(timed(lambda: pandas_pipeline(source, os.path.join(folder, "pandas.csv"))))
-    peak_mb = resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss / 1024  # the host's runs only
+    peak_mb = peak_memory_mb([host, source, "-o", out])
     size_mb = os.path.getsize(source) / 1e6
     h, p = statistics.median(host_times), statistics.median(pandas_times)
     print(f"{size_mb:.0f} MB, 1,000,000 bars: zorvane {h:.2f} s (peak {peak_mb:.0f} MB), "
