@@ -60,17 +60,37 @@ void expectRoundTrip(const BarTable& table) {
     }
 }
 
+// The same bytes read a small block at a time must give the same table or
+// the same error as the whole text.
+void expectSameInBlocks(const std::string& text, const ReadOptions& options, const BarTable* whole,
+                        const std::string& wholeError) {
+    std::istringstream in(text);
+    try {
+        const BarTable blocks = readBars(in, "fuzz", options, {}, 64);
+        check(whole && blocks.size() == whole->size() && blocks.notes == whole->notes &&
+              blocks.timeName == whole->timeName && blocks.separator == whole->separator);
+        for (std::size_t i = 0; i < blocks.size(); ++i)
+            check(blocks.time[i] == whole->time[i] && sameBits(blocks.priceA[i], whole->priceA[i]) &&
+                  sameBits(blocks.priceB[i], whole->priceB[i]));
+    } catch (const InputError& e) {
+        check(!whole && wholeError == e.what());
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
+    const std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
+    const ReadOptions options = optionsFrom(data[0]);
     BarTable table;
     try {
-        table = readBarsFromText(std::string(reinterpret_cast<const char*>(data) + 1, size - 1), "fuzz",
-                                 optionsFrom(data[0]));
-    } catch (const InputError&) {
+        table = readBarsFromText(text, "fuzz", options);
+    } catch (const InputError& e) {
+        expectSameInBlocks(text, options, nullptr, e.what());
         return 0;
     }
+    expectSameInBlocks(text, options, &table, "");
     check(table.size() > 0 && table.time.size() == table.size() && table.priceB.size() == table.size());
     for (std::size_t i = 0; i < table.size(); ++i) check(!std::isnan(table.priceA[i]) && !std::isnan(table.priceB[i]));
     expectRoundTrip(table);
