@@ -20,7 +20,7 @@ run(${CMAKE_COMMAND} --build "${WORK_DIR}/build")
 run("${WORK_DIR}/build/consumer")
 
 file(GLOB pcDir LIST_DIRECTORIES true "${prefix}/lib*/pkgconfig" "${prefix}/lib/*/pkgconfig")
-run(env "PKG_CONFIG_PATH=${pcDir}" pkg-config --define-prefix --cflags --libs zorvane-oscillator)
+run(env "PKG_CONFIG_PATH=${pcDir}" pkg-config "--define-variable=prefix=${prefix}" --cflags --libs zorvane-oscillator)
 string(STRIP "${out}" flags)
 separate_arguments(flags UNIX_COMMAND "${flags}")
 run(cc -std=c99 -pedantic-errors -o "${WORK_DIR}/c_host" "${SOURCE_DIR}/host.c" ${flags})
