@@ -5,6 +5,7 @@
 #include <CLI/CLI.hpp>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -17,16 +18,18 @@
 #include "csv_reader.hpp"
 #include "csv_writer.hpp"
 #include "html_report.hpp"
+#include "install_layout.hpp"
 #include "module_loader.hpp"
 #include "read_options_cli.hpp"
 #include "svg_chart.hpp"
 #include "zorvane/oscillator.hpp"
+#include "zorvane/version.h"
 
 namespace cli = zorvane_cli;
 
 namespace {
 
-constexpr const char* kVersion = "zorvane 1.0.0";
+constexpr const char* kVersion = "zorvane " ZORVANE_VERSION_STRING;
 constexpr std::size_t kProgressAbove = 1000000;
 
 struct Settings {
@@ -59,13 +62,6 @@ private:
     bool enabled_;
     bool shown_ = false;
 };
-
-std::string sampleBars() {
-    // Beside an installed program, else the source tree it was built from.
-    const std::string installed = cli::executableFolder() + "../share/zorvane/sample_bars.csv";
-    if (std::ifstream(installed)) return installed;
-    return ZORVANE_SAMPLE_BARS;
-}
 
 cli::BarTable readInput(const Settings& settings, Progress& progress) {
     auto onProgress = [&progress](std::size_t bars) {
@@ -103,6 +99,14 @@ private:
     std::unique_ptr<cli::AtomicFile> file_;
 };
 
+// The module the user chose: --module, else the file ZORVANE_MODULE names;
+// "" for none, when the built-in library computes.
+std::string chosenModule(const std::string& option) {
+    if (!option.empty()) return option;
+    const char* named = std::getenv(cli::kModuleVariable);
+    return named ? named : "";
+}
+
 std::string describe(const zorvane::PeriodRange& range) {
     if (range.highest == 0) return "no cycle found";
     return std::to_string(range.lowest) + " to " + std::to_string(range.highest) + " bars";
@@ -137,7 +141,7 @@ int run(const Settings& settings) {
         modes.push_back(*mode);
     }
     std::optional<cli::LoadedModule> module;
-    if (!settings.modulePath.empty()) module.emplace(settings.modulePath);
+    if (const std::string path = chosenModule(settings.modulePath); !path.empty()) module.emplace(path);
     Progress progress(true);
     const cli::BarTable bars = readInput(settings, progress);
     if (bars.size() > static_cast<std::size_t>(INT32_MAX))
@@ -198,8 +202,8 @@ int main(int argc, char** argv) {
         ->delimiter(',')
         ->capture_default_str();
     app.add_option("--module", settings.modulePath,
-                   "compute with this module file, one call per mode as a platform makes them (default: the\n"
-                   "built-in library, the same bits from one pass)");
+                   "compute with this module file, one call per mode as a platform makes them (default:\n"
+                   "the file $ZORVANE_MODULE names if set, else the built-in library: the same bits, one pass)");
     app.set_version_flag("--version", kVersion);
     app.footer(cli::layoutsHelp() +
                "\nThe output holds the bars oldest first, with the input's separator; the no-value marker\n"
@@ -213,7 +217,7 @@ int main(int argc, char** argv) {
     }
     if (argc == 1) {
         settings.sample = true;
-        settings.input = sampleBars();
+        settings.input = cli::sampleBarsPath();
         settings.output = "zorvane-sample.csv";
         settings.svg = "zorvane-sample.svg";
         settings.html = "zorvane-sample.html";
