@@ -1,7 +1,7 @@
-// Where the program finds the module it loads and the sample bars, relative
-// to its own location, so that an installed tree works wherever it is put
-// (/usr, /usr/local, a folder under home, an unpacked archive) with no
-// environment set.
+// Where the program finds the sample bars, relative to its own location, so
+// that an installed tree works wherever it is put (/usr, /usr/local, a
+// folder under home, an unpacked archive) with no environment set; and
+// which module, if any, the user asked it to compute with.
 #pragma once
 
 #include <string>
@@ -12,11 +12,10 @@ namespace zorvane_cli {
 // overrides it.
 inline constexpr const char* kModuleVariable = "ZORVANE_MODULE";
 
-// The module file to load: the --module option if given, else the file
-// named by ZORVANE_MODULE if set, else the module beside the program (a
-// build tree) if present, else the installed module in the library folder
-// relative to the program.
-std::string modulePath(const std::string& option);
+// The module file the user chose: the --module option if given, else the
+// file ZORVANE_MODULE names; "" for none, when the built-in library (the
+// same code as the module) computes.
+std::string chosenModule(const std::string& option);
 
 // The bundled sample bars, in the data folder relative to the program.
 std::string sampleBarsPath();

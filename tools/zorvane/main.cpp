@@ -99,14 +99,6 @@ private:
     std::unique_ptr<cli::AtomicFile> file_;
 };
 
-// The module the user chose: --module, else the file ZORVANE_MODULE names;
-// "" for none, when the built-in library computes.
-std::string chosenModule(const std::string& option) {
-    if (!option.empty()) return option;
-    const char* named = std::getenv(cli::kModuleVariable);
-    return named ? named : "";
-}
-
 std::string describe(const zorvane::PeriodRange& range) {
     if (range.highest == 0) return "no cycle found";
     return std::to_string(range.lowest) + " to " + std::to_string(range.highest) + " bars";
@@ -141,7 +133,7 @@ int run(const Settings& settings) {
         modes.push_back(*mode);
     }
     std::optional<cli::LoadedModule> module;
-    if (const std::string path = chosenModule(settings.modulePath); !path.empty()) module.emplace(path);
+    if (const std::string path = cli::chosenModule(settings.modulePath); !path.empty()) module.emplace(path);
     Progress progress(true);
     const cli::BarTable bars = readInput(settings, progress);
     if (bars.size() > static_cast<std::size_t>(INT32_MAX))
