@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform.hpp"
+
 namespace zorvane_cli {
 
 using OscillatorEntry = void (*)(const float*, const float*, std::int32_t, std::int32_t, float*);
@@ -34,8 +36,5 @@ private:
 
 // The module file's name on this platform, in the folder of this program.
 std::string moduleBesideExecutable();
-
-// The folder this program's executable lives in, with a trailing slash.
-std::string executableFolder();
 
 }  // namespace zorvane_cli
