@@ -35,7 +35,7 @@ void readNode(const Bytes& b, std::size_t at, PeVersionInfo& info, int depth) {
             info.productVersion[2 * i] = static_cast<std::uint16_t>(le(b, p + 16 + 4 * i, 4) >> 16);
             info.productVersion[2 * i + 1] = static_cast<std::uint16_t>(le(b, p + 16 + 4 * i, 4));
         }
-        info.fileType = le(b, p + 40, 4);
+        info.fileType = le(b, p + 36, 4);
     }
     if (depth == 3 && type == 1) {
         std::string text;
