@@ -10,7 +10,8 @@
 #
 #   run_zip_programs.sh x86|x64 UNPACKED_DIR TEST_BIN RESULTS_DIR COMPARE_INPUT CLI_CASES HOSTS_DIR
 #
-# WINEPREFIX must name a prefix made beforehand.
+# WINEPREFIX must name a prefix made beforehand; run_programs.sh runs this
+# in its Wine session.
 set -uo pipefail
 arch=$1 unpacked=$2 bin=$3 results=$4 input=$5 cases=$6 hosts=$7
 here=$(cd "$(dirname "$0")" && pwd)
@@ -19,9 +20,6 @@ loader=wine
 export WINEDEBUG=-all
 rm -rf "$results"
 mkdir -p "$results"
-
-wineserver -p 2>/dev/null
-trap 'wineserver -k 2>/dev/null; wineserver -w 2>/dev/null' EXIT
 
 run() {
   local name=$1 dir=$2 start

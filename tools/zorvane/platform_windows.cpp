@@ -10,6 +10,14 @@
 
 #include "platform.hpp"
 
+// The C runtime's own splitting of the UTF-16 command line (as main's argv
+// gets it, in the ANSI code page), without loading shell32 for CommandLineToArgvW.
+struct StartupInfo {
+    int newMode;
+};
+extern "C" int __wgetmainargs(int* argc, wchar_t*** argv, wchar_t*** environment, int expandWildcards,
+                              StartupInfo* startup);
+
 namespace zorvane_cli {
 
 const char* const kModuleFileName = "Zorvane Oscillator.dll";
@@ -69,9 +77,11 @@ void prepareStandardStreams() {
 
 Arguments::Arguments(int, char**) {
     int count = 0;
-    wchar_t** wideArguments = CommandLineToArgvW(GetCommandLineW(), &count);
-    for (int i = 0; wideArguments && i < count; ++i) texts_.push_back(utf8(wideArguments[i], wcslen(wideArguments[i])));
-    LocalFree(wideArguments);
+    wchar_t** wideArguments = nullptr;
+    wchar_t** environment = nullptr;
+    StartupInfo startup{0};
+    if (__wgetmainargs(&count, &wideArguments, &environment, 0, &startup) < 0) count = 0;
+    for (int i = 0; i < count; ++i) texts_.push_back(utf8(wideArguments[i], wcslen(wideArguments[i])));
     for (auto& text : texts_) pointers_.push_back(text.data());
     pointers_.push_back(nullptr);
 }
