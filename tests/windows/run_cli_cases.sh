@@ -12,7 +12,9 @@ cases=$1 results=$2
 shift 2
 rm -rf "$results"
 mkdir -p "$results"
-for dir in "$cases"/*/; do
+runCase() {
+  local dir=$1 name input arguments
+  shift
   name=$(basename "$dir")
   cp -R "$dir/work" "$results/$name"
   mapfile -t arguments < "$dir/arguments"
@@ -20,5 +22,12 @@ for dir in "$cases"/*/; do
   [ -e "$dir/stdin" ] && input=$dir/stdin
   (cd "$results/$name" && "$@" ${arguments[@]+"${arguments[@]}"}) < "$input" > "$results/$name.stdout" 2> "$results/$name.stderr"
   echo $? > "$results/$name.status"
+}
+# Two runs at a time: under emulation each costs seconds, mostly Wine
+# starting the process, and the guest has two processors.
+for dir in "$cases"/*/; do
+  while [ "$(jobs -rp | wc -l)" -ge "${ZORVANE_CLI_JOBS:-2}" ]; do wait -n; done
+  runCase "$dir" "$@" &
 done
+wait
 exit 0
