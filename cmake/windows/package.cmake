@@ -37,21 +37,16 @@ configure_file(${CMAKE_CURRENT_LIST_DIR}/README.txt.in ${packageFiles}/README.tx
 install(TARGETS zorvane_module RUNTIME DESTINATION . ARCHIVE DESTINATION .)
 install(FILES "${packageFiles}/${moduleName}.def" "${packageFiles}/${moduleName}.lib" ${packageFiles}/README.txt
   DESTINATION .)
-# The C header. The C++ header belongs to the static C++ library, which the
-# zip does not hold; generated headers go beside this one.
-install(FILES ${PROJECT_SOURCE_DIR}/include/zorvane/oscillator.h DESTINATION include/zorvane)
+# The C header and the version header it includes. The C++ header belongs to
+# the static C++ library, which the zip does not hold.
+install(FILES ${PROJECT_SOURCE_DIR}/include/zorvane/oscillator.h ${ZORVANE_GENERATED_INCLUDE_DIR}/zorvane/version.h
+  DESTINATION include/zorvane)
 if(TARGET zorvane)
   install(TARGETS zorvane RUNTIME DESTINATION .)
   install(FILES ${PROJECT_SOURCE_DIR}/data/sample_bars.csv DESTINATION .)
 endif()
-# The project's licence, where there is one; zorvane.exe's HTML report
-# carries uPlot, whose licence goes with it.
-foreach(licence LICENSE LICENSE.txt LICENSE.md COPYING)
-  if(EXISTS ${PROJECT_SOURCE_DIR}/${licence})
-    install(FILES ${PROJECT_SOURCE_DIR}/${licence} DESTINATION . RENAME LICENSE.txt)
-    break()
-  endif()
-endforeach()
+# The licence; zorvane.exe's HTML report carries uPlot, whose licence goes with it.
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
 install(FILES ${PROJECT_SOURCE_DIR}/third_party/uplot/LICENSE DESTINATION licences RENAME uPlot-LICENSE.txt)
 
 set(CPACK_GENERATOR ZIP)

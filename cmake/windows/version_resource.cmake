@@ -3,7 +3,8 @@
 # (FILE_TYPE VFT_DLL) or program (VFT_APP), from the project's one version.
 # windres is run directly rather than as CMake's RC language, which would
 # hand it the C compiler's options.
-set(ZORVANE_COPYRIGHT "Copyright (C) the Zorvane Oscillator developers")
+# As in LICENSE (ASCII: windres reads the script in a code page).
+set(ZORVANE_COPYRIGHT "Copyright (C) 2026 The Zorvane Oscillator developers")
 set(zorvaneVersionTemplate ${CMAKE_CURRENT_LIST_DIR}/version.rc.in)
 
 function(zorvane_add_version_resource target fileName description fileType)

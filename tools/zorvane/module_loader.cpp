@@ -17,6 +17,4 @@ LoadedModule::~LoadedModule() {
     if (handle_) freeLibrary(handle_);
 }
 
-std::string moduleBesideExecutable() { return executableFolder() + kModuleFileName; }
-
 }  // namespace zorvane_cli

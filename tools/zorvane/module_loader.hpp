@@ -34,7 +34,4 @@ private:
     OscillatorEntry entry_ = nullptr;
 };
 
-// The module file's name on this platform, in the folder of this program.
-std::string moduleBesideExecutable();
-
 }  // namespace zorvane_cli
