@@ -40,11 +40,11 @@ void put(std::FILE* f, const T& value) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::printf("usage: dll_compare input.bin output.bin\n");
+    if (argc != 3 && argc != 4) {
+        std::printf("usage: dll_compare input.bin output.bin [DLL]\n");
         return 2;
     }
-    const ZorvaneEntry zorvane = loadZorvaneDll();
+    const ZorvaneEntry zorvane = loadZorvaneDll(argc == 4 ? argv[3] : kZorvaneDll);
     std::FILE* in = std::fopen(argv[1], "rb");
     std::FILE* out = std::fopen(argv[2], "wb");
     if (!in || !out) {

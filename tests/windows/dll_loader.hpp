@@ -18,15 +18,16 @@ inline ZorvaneEntry zorvaneEntryOf(HMODULE module) {
                   : nullptr;
 }
 
-inline ZorvaneEntry loadZorvaneDll() {
-    HMODULE module = LoadLibraryA(kZorvaneDll);
+// By name from the program's folder, or from the given path.
+inline ZorvaneEntry loadZorvaneDll(const char* path = kZorvaneDll) {
+    HMODULE module = LoadLibraryA(path);
     if (!module) {
-        std::printf("cannot load %s: error %lu\n", kZorvaneDll, GetLastError());
+        std::printf("cannot load %s: error %lu\n", path, GetLastError());
         std::exit(2);
     }
     const ZorvaneEntry entry = zorvaneEntryOf(module);
     if (!entry) {
-        std::printf("%s has no ZorvaneOscillator: error %lu\n", kZorvaneDll, GetLastError());
+        std::printf("%s has no ZorvaneOscillator: error %lu\n", path, GetLastError());
         std::exit(2);
     }
     return entry;

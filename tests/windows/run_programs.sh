@@ -4,7 +4,10 @@
 # time (NAME.out, NAME.status, NAME.ms) in a results folder, for the
 # Linux-side tests to judge.
 #
-#   run_programs.sh x86|x64 BIN_DIR RESULTS_DIR COMPARE_INPUT [LOAD_CYCLES]
+#   run_programs.sh x86|x64 BIN_DIR RESULTS_DIR COMPARE_INPUT [LOAD_CYCLES [ZIP_ARGUMENTS...]]
+#
+# With ZIP_ARGUMENTS it then runs run_zip_programs.sh with them, in the same
+# Wine session (under emulation a session costs half a minute to start).
 #
 # WINEPREFIX must name a prefix made beforehand.
 set -uo pipefail
@@ -34,4 +37,5 @@ run dll_behaviour dll_behaviour.exe
 run dll_compare dll_compare.exe "$input" "$results/compare-output.bin"
 run dll_fp_environment dll_fp_environment.exe
 run dll_load_unload dll_load_unload.exe "$cycles"
+[ $# -gt 5 ] && "$(dirname "$0")/run_zip_programs.sh" "$arch" "${@:6}"
 exit 0

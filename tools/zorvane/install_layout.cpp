@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-#include "module_loader.hpp"
+#include "platform.hpp"
 
 namespace zorvane_cli {
 
@@ -12,6 +12,11 @@ namespace {
 // program's folder.
 constexpr const char* kDataFolderFromProgram = ZORVANE_DATA_FOLDER_FROM_PROGRAM;
 
+// A file in a folder given relative to the program's ("" for the program's own).
+std::string fromProgram(const std::string& folder, const std::string& file) {
+    return executableFolder() + (folder.empty() ? "" : folder + "/") + file;
+}
+
 }  // namespace
 
 std::string chosenModule(const std::string& option) {
@@ -20,8 +25,6 @@ std::string chosenModule(const std::string& option) {
     return named ? named : "";
 }
 
-std::string sampleBarsPath() {
-    return executableFolder() + kDataFolderFromProgram + "/sample_bars.csv";
-}
+std::string sampleBarsPath() { return fromProgram(kDataFolderFromProgram, "sample_bars.csv"); }
 
 }  // namespace zorvane_cli

@@ -1,7 +1,5 @@
 // zorvane: runs the Zorvane Oscillator module over CSV bars, writes the
 // indicator as CSV and, if asked, draws it as an SVG chart.
-#include <unistd.h>
-
 #include <CLI/CLI.hpp>
 #include <cerrno>
 #include <cstdio>
@@ -20,6 +18,7 @@
 #include "html_report.hpp"
 #include "install_layout.hpp"
 #include "module_loader.hpp"
+#include "platform.hpp"
 #include "read_options_cli.hpp"
 #include "svg_chart.hpp"
 #include "zorvane/oscillator.hpp"
@@ -47,7 +46,7 @@ struct Settings {
 // Progress on standard error for long inputs, only when a person watches it.
 class Progress {
 public:
-    explicit Progress(bool wanted) : enabled_(wanted && isatty(STDERR_FILENO)) {}
+    explicit Progress(bool wanted) : enabled_(wanted && cli::standardErrorIsConsole()) {}
     void say(const std::string& what) {
         if (!enabled_) return;
         std::fprintf(stderr, "\r%-60s", what.c_str());
@@ -72,9 +71,9 @@ cli::BarTable readInput(const Settings& settings, Progress& progress) {
         bars = cli::readBars(std::cin, "<stdin>", settings.reading, onProgress);
     } else {
         std::error_code error;
-        if (std::filesystem::is_directory(settings.input, error))
+        if (std::filesystem::is_directory(cli::nativePath(settings.input), error))
             throw cli::InputError(settings.input + ": is a folder, not a CSV file");
-        std::ifstream file(settings.input, std::ios::binary);
+        std::ifstream file(cli::nativePath(settings.input), std::ios::binary);
         if (!file) throw cli::InputError(settings.input + ": cannot open: " + std::strerror(errno));
         bars = cli::readBars(file, settings.input, settings.reading, onProgress);
     }
@@ -149,7 +148,7 @@ int run(const Settings& settings) {
     if (!cli::writeIndicatorCsv(csv.stream(), bars, outputs, modes))
         throw std::runtime_error("cannot write " + settings.output);
     const std::string source = settings.input == "-" ? "standard input" : settings.input;
-    const std::string title = "Zorvane Oscillator - " + source.substr(source.rfind('/') + 1);
+    const std::string title = "Zorvane Oscillator - " + source.substr(source.find_last_of(cli::kPathSeparators) + 1);
     if (svg && !cli::writeChartSvg(svg->stream(), title, bars, outputs, settings.svgBars))
         throw std::runtime_error("cannot write " + settings.svg);
     if (html && !cli::writeHtmlReport(html->stream(), title, bars, outputs))
@@ -173,6 +172,8 @@ int run(const Settings& settings) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    cli::prepareStandardStreams();
+    cli::Arguments arguments(argc, argv);
     CLI::App app{"Runs the Zorvane Oscillator module over price bars from a CSV file and writes the\n"
                  "indicator as CSV (and as an SVG chart with --svg, an interactive HTML report with\n"
                  "--html). With no arguments it runs on the bundled sample bars and writes\n"
@@ -201,13 +202,15 @@ int main(int argc, char** argv) {
                "\nThe output holds the bars oldest first, with the input's separator; the no-value marker\n"
                "of the first six bars is written as an empty cell. Exit codes: 0 done, 1 bad input or\n"
                "output, 2 module not loadable.");
+    // Options are written the same way everywhere: a path may begin with "/".
+    app.allow_windows_style_options(false);
     try {
-        app.parse(argc, argv);
+        app.parse(arguments.count(), arguments.values());
     } catch (const CLI::ParseError& e) {
         const int code = app.exit(e);
         return code == 0 ? 0 : 1;
     }
-    if (argc == 1) {
+    if (arguments.count() == 1) {
         settings.sample = true;
         settings.input = cli::sampleBarsPath();
         settings.output = "zorvane-sample.csv";

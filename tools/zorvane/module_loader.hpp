@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform.hpp"
+
 namespace zorvane_cli {
 
 using OscillatorEntry = void (*)(const float*, const float*, std::int32_t, std::int32_t, float*);
@@ -31,8 +33,5 @@ private:
     void* handle_ = nullptr;
     OscillatorEntry entry_ = nullptr;
 };
-
-// The folder this program's executable lives in, with a trailing slash.
-std::string executableFolder();
 
 }  // namespace zorvane_cli

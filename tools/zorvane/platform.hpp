@@ -1,0 +1,59 @@
+// What differs between operating systems for the command-line host, in one
+// place: loading the module, the program's own folder, the command line and
+// paths in Unicode, replacing a file in one step, and whether a person
+// watches standard error. The rest of the tool works on UTF-8 strings and
+// is one code base.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace zorvane_cli {
+
+// The characters that end a folder's name in a path.
+extern const char* const kPathSeparators;
+
+// Standard input, output and error pass bytes unchanged (no line-end
+// translation), so that a CSV written to standard output has the same bytes
+// everywhere; a console shows UTF-8 text as such.
+void prepareStandardStreams();
+
+// The command line in UTF-8, as argc and argv, whatever the system's code page.
+class Arguments {
+public:
+    Arguments(int argc, char** argv);
+    Arguments(const Arguments&) = delete;
+    Arguments& operator=(const Arguments&) = delete;
+    int count() const { return static_cast<int>(texts_.size()); }
+    char** values() { return pointers_.data(); }
+
+private:
+    std::vector<std::string> texts_;
+    std::vector<char*> pointers_;
+};
+
+// A UTF-8 path as the file system names it.
+inline std::filesystem::path nativePath(const std::string& utf8) { return std::filesystem::u8path(utf8); }
+
+// The folder this program's executable lives in, with a trailing separator, in UTF-8.
+std::string executableFolder();
+
+// Whether standard error is a terminal or console rather than a file or pipe.
+bool standardErrorIsConsole();
+
+// A loaded shared library; an empty `reason` means success.
+void* loadLibrary(const std::string& path, std::string& reason);
+void* findSymbol(void* library, const char* name, std::string& reason);
+void freeLibrary(void* library);
+
+// Makes a new empty file beside `path` (same folder, name derived from it)
+// that no other run can have chosen, and returns its name.
+// Throws std::runtime_error("cannot write PATH: reason").
+std::string createFileBeside(const std::string& path);
+
+// Puts `from` in the place of `to` in one step: a reader sees the old file
+// or the new one, never a part. Throws std::runtime_error("cannot write TO: reason").
+void replaceFile(const std::string& from, const std::string& to);
+
+}  // namespace zorvane_cli
