@@ -45,13 +45,9 @@ void expectFaithful(long differences, const std::string& what) {
 }
 
 std::vector<const zd::Kernels*> kernelSets() {
-    std::vector<const zd::Kernels*> sets{&zd::sse2Kernels()};
-    if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) {
-        sets.push_back(&zd::avx2Kernels());
-        sets.push_back(&zd::avx2PairKernels());
-    }
-    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq")) sets.push_back(&zd::avx512Kernels());
-    return sets;
+    const zd::Kernels* sets[zd::kMostKernelSets];
+    const int count = zd::kernelsThisMachineRuns(sets);
+    return {sets, sets + count};
 }
 
 std::vector<float> run(const zd::Kernels& kernels, const testing_support::PriceSeries& s, int mode,
