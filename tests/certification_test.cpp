@@ -123,6 +123,19 @@ TEST(Kernels, EveryInstructionSetMatchesTheLiteralImplementation) {
     }
 }
 
+#if !defined(ZORVANE_APPROXIMATION_PERTURBATION) && !defined(ZORVANE_BASELINE_KERNELS_ONLY)
+// A call gets the widest kernels the processor runs; on aarch64, NEON's.
+TEST(Kernels, TheWidestThisMachineRunsAreChosen) {
+    std::printf("[ chosen ] %s; for one bar at a time: %s\n", zd::kernelsForThisMachine().name,
+                zd::kernelsForOneBar().name);
+    EXPECT_EQ(&zd::kernelsForThisMachine(), kernelSets().back());
+#if defined(__aarch64__)
+    EXPECT_STREQ(zd::kernelsForThisMachine().name, "neon");
+    EXPECT_STREQ(zd::kernelsForOneBar().name, "neon");
+#endif
+}
+#endif
+
 // Correlation sums whose literal chain lands its stored sine within a few
 // ulps of a float rounding boundary, or its phase next to the fold at 315:
 // wherever a kernel vouches for its float, the float must be the library's.

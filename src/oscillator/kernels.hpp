@@ -85,8 +85,8 @@ const Kernels& kernelsForThisMachine();
 // The quickest kernels for one bar at a time (the streaming object).
 const Kernels& kernelsForOneBar();
 
-// Every set of kernels this processor runs, the baseline first (for the
-// tests, which try each): how many were put in `sets`.
+// Every set of kernels this processor runs, from the baseline to the widest
+// (for the tests, which try each): how many were put in `sets`.
 constexpr int kMostKernelSets = 4;
 int kernelsThisMachineRuns(const Kernels* (&sets)[kMostKernelSets]);
 

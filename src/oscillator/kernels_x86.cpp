@@ -43,8 +43,8 @@ int kernelsThisMachineRuns(const Kernels* (&sets)[kMostKernelSets]) {
     int count = 0;
     sets[count++] = &sse2Kernels();
     if (runsAvx2()) {
-        sets[count++] = &avx2Kernels();
         sets[count++] = &avx2PairKernels();
+        sets[count++] = &avx2Kernels();
     }
     if (runsAvx512()) sets[count++] = &avx512Kernels();
     return count;
