@@ -157,10 +157,10 @@ bool read(const char* file, std::vector<Series>& all, LibraryResults& results) {
     std::int64_t recorded = 0;
     ok = ok && get(f, &recorded, 1);
     for (std::int64_t k = 0; ok && k < recorded; ++k) {
-        std::uint8_t function;
-        double x, result;
+        std::uint8_t function = 0;
+        double x = 0, result = 0;
         ok = get(f, &function, 1) && get(f, &x, 1) && get(f, &result, 1);
-        results[{function, bitsOf(x)}] = result;
+        if (ok) results[{function, bitsOf(x)}] = result;
     }
     std::fclose(f);
     return ok;
