@@ -13,4 +13,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # CLI11 is header-only, so the build machine's copy (libcli11-dev) serves
 # this target too: cmake/cross/ gives it without the rest of /usr/include.
-set(CLI11_DIR ${CMAKE_CURRENT_LIST_DIR}/../cross CACHE PATH "CLI11 for cross builds")
+get_filename_component(cli11Dir ${CMAKE_CURRENT_LIST_DIR}/../cross ABSOLUTE)
+set(CLI11_DIR ${cli11Dir} CACHE PATH "CLI11 for cross builds")

@@ -14,7 +14,9 @@
 #include <cstring>
 
 #include "lane_types.hpp"
-#if defined(__x86_64__) || defined(__i386__)
+#if defined(ZORVANE_PORTABLE_KERNELS)
+#include "lanes_portable.hpp"
+#elif defined(__x86_64__) || defined(__i386__)
 #include "lanes_x86.hpp"
 #elif defined(__aarch64__)
 #include "lanes_neon.hpp"
