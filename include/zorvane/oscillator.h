@@ -9,6 +9,8 @@
 
 #include <stdint.h>
 
+#include "zorvane/version.h"
+
 #if defined(_WIN32)
 #  define ZORVANE_CALL __cdecl
 #  if defined(ZORVANE_BUILDING_MODULE)

@@ -121,7 +121,7 @@ py::object makeBarType() {
 
 PYBIND11_MODULE(_native, m) {
     m.doc() = "The Zorvane Oscillator's C++ library; use the zorvane package, not this module.";
-    m.attr("VERSION") = ZORVANE_VERSION;
+    m.attr("VERSION") = ZORVANE_VERSION_STRING;
     m.attr("NO_VALUE_BITS") = ZORVANE_NO_VALUE_BITS;
     m.attr("WARMUP_BARS") = ZORVANE_WARMUP_BARS;
 

@@ -17,16 +17,18 @@
 #include "csv_reader.hpp"
 #include "csv_writer.hpp"
 #include "html_report.hpp"
+#include "install_layout.hpp"
 #include "module_loader.hpp"
 #include "read_options_cli.hpp"
 #include "svg_chart.hpp"
 #include "zorvane/oscillator.hpp"
+#include "zorvane/version.h"
 
 namespace cli = zorvane_cli;
 
 namespace {
 
-constexpr const char* kVersion = "zorvane 1.0.0";
+constexpr const char* kVersion = "zorvane " ZORVANE_VERSION_STRING;
 constexpr std::size_t kProgressAbove = 1000000;
 
 struct Settings {
@@ -59,13 +61,6 @@ private:
     bool enabled_;
     bool shown_ = false;
 };
-
-std::string sampleBars() {
-    // Beside an installed program, else the source tree it was built from.
-    const std::string installed = cli::executableFolder() + "../share/zorvane/sample_bars.csv";
-    if (std::ifstream(installed)) return installed;
-    return ZORVANE_SAMPLE_BARS;
-}
 
 cli::BarTable readInput(const Settings& settings, Progress& progress) {
     auto onProgress = [&progress](std::size_t bars) {
@@ -125,8 +120,7 @@ int run(const Settings& settings) {
                                          "\" (use cycle-average, smoothed-price, sine, lead-sine)");
         modes.push_back(*mode);
     }
-    const cli::LoadedModule module(settings.modulePath.empty() ? cli::moduleBesideExecutable()
-                                                               : settings.modulePath);
+    const cli::LoadedModule module(cli::modulePath(settings.modulePath));
     Progress progress(true);
     const cli::BarTable bars = readInput(settings, progress);
     if (bars.size() > static_cast<std::size_t>(INT32_MAX))
@@ -193,7 +187,8 @@ int main(int argc, char** argv) {
         ->delimiter(',')
         ->capture_default_str();
     app.add_option("--module", settings.modulePath,
-                   "module file to load (default: \"Zorvane Oscillator.so\" beside this program)");
+                   "module file to load (default: $ZORVANE_MODULE if set, else the module installed\n"
+                   "with this program)");
     app.set_version_flag("--version", kVersion);
     app.footer(cli::layoutsHelp() +
                "\nThe output holds the bars oldest first, with the input's separator; the no-value marker\n"
@@ -207,7 +202,7 @@ int main(int argc, char** argv) {
     }
     if (argc == 1) {
         settings.sample = true;
-        settings.input = sampleBars();
+        settings.input = cli::sampleBarsPath();
         settings.output = "zorvane-sample.csv";
         settings.svg = "zorvane-sample.svg";
         settings.html = "zorvane-sample.html";

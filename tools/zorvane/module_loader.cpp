@@ -30,6 +30,4 @@ std::string executableFolder() {
     return exe.substr(0, exe.rfind('/') + 1);
 }
 
-std::string moduleBesideExecutable() { return executableFolder() + "Zorvane Oscillator.so"; }
-
 }  // namespace zorvane_cli

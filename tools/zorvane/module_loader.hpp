@@ -32,9 +32,6 @@ private:
     OscillatorEntry entry_ = nullptr;
 };
 
-// The module file's name on this platform, in the folder of this program.
-std::string moduleBesideExecutable();
-
 // The folder this program's executable lives in, with a trailing slash.
 std::string executableFolder();
 
