@@ -37,11 +37,9 @@ void check(bool condition) {
 // module's own choice.
 const zorvane::detail::Kernels* kernelsChosen(int choice) {
     namespace zd = zorvane::detail;
-    if (choice == 1) return &zd::sse2Kernels();
-    if (choice == 2 && __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) return &zd::avx2Kernels();
-    if (choice == 3 && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq"))
-        return &zd::avx512Kernels();
-    return nullptr;
+    const zd::Kernels* sets[zd::kMostKernelSets];
+    const int count = zd::kernelsThisMachineRuns(sets);
+    return choice >= 1 && choice <= count ? sets[choice - 1] : nullptr;
 }
 
 }  // namespace
@@ -51,7 +49,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::int32_t mode;
     std::memcpy(&mode, data, 4);
     const int aliasing = data[4] % 3;  // separate, output is priceA, output is priceB
-    const zorvane::detail::Kernels* kernels = kernelsChosen(data[4] / 3 % 4);
+    const zorvane::detail::Kernels* kernels = kernelsChosen(data[4] / 3 % (zorvane::detail::kMostKernelSets + 1));
     data += 5;
     size -= 5;
     const auto count = static_cast<std::int32_t>(size / 8);

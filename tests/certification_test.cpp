@@ -45,13 +45,9 @@ void expectFaithful(long differences, const std::string& what) {
 }
 
 std::vector<const zd::Kernels*> kernelSets() {
-    std::vector<const zd::Kernels*> sets{&zd::sse2Kernels()};
-    if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma")) {
-        sets.push_back(&zd::avx2Kernels());
-        sets.push_back(&zd::avx2PairKernels());
-    }
-    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq")) sets.push_back(&zd::avx512Kernels());
-    return sets;
+    const zd::Kernels* sets[zd::kMostKernelSets];
+    const int count = zd::kernelsThisMachineRuns(sets);
+    return {sets, sets + count};
 }
 
 std::vector<float> run(const zd::Kernels& kernels, const testing_support::PriceSeries& s, int mode,
@@ -126,6 +122,19 @@ TEST(Kernels, EveryInstructionSetMatchesTheLiteralImplementation) {
         expectFaithful(differing, std::string(kernels->name) + ": runs differing from the literal implementation");
     }
 }
+
+#if !defined(ZORVANE_APPROXIMATION_PERTURBATION) && !defined(ZORVANE_BASELINE_KERNELS_ONLY)
+// A call gets the widest kernels the processor runs; on aarch64, NEON's.
+TEST(Kernels, TheWidestThisMachineRunsAreChosen) {
+    std::printf("[ chosen ] %s; for one bar at a time: %s\n", zd::kernelsForThisMachine().name,
+                zd::kernelsForOneBar().name);
+    EXPECT_EQ(&zd::kernelsForThisMachine(), kernelSets().back());
+#if defined(__aarch64__)
+    EXPECT_STREQ(zd::kernelsForThisMachine().name, "neon");
+    EXPECT_STREQ(zd::kernelsForOneBar().name, "neon");
+#endif
+}
+#endif
 
 // Correlation sums whose literal chain lands its stored sine within a few
 // ulps of a float rounding boundary, or its phase next to the fold at 315:

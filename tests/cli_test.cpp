@@ -53,7 +53,7 @@ protected:
     }
 
     Outcome run(const std::string& arguments, const std::string& stdinFile = "") const {
-        const std::string command = "cd '" + dir_.string() + "' && '" ZORVANE_CLI "' " + arguments +
+        const std::string command = "cd '" + dir_.string() + "' && " ZORVANE_CLI_LAUNCHER "'" ZORVANE_CLI "' " + arguments +
                                     (stdinFile.empty() ? " < /dev/null" : " < '" + path(stdinFile) + "'") +
                                     " > stdout.txt 2> stderr.txt";
         const int status = std::system(command.c_str());

@@ -27,7 +27,7 @@ struct Workspace {
     }
     std::vector<std::vector<double>> data;
     std::vector<zd::Certainty> certainty;
-    zd::StageContext context{zd::sse2Kernels()};
+    zd::StageContext context{zd::baselineKernels()};
 };
 
 TEST(PhaseChange, WrapsOnlyFromBelow90ToAbove270) {

@@ -1,8 +1,10 @@
 // The per-bar loops that run many bars side by side in vector registers,
-// compiled once per instruction set (kernels_sse2.cpp, kernels_avx2.cpp,
-// kernels_avx512.cpp) and chosen once per call by the processor's features.
-// SSE2 is the baseline every x86 build has; the wider sets are used only
-// where the processor and the operating system support them.
+// written once (kernel_bodies.hpp) and compiled per instruction set: on x86
+// for SSE2, the baseline every x86 build has, and for AVX2 and AVX-512, used
+// only where the processor and the operating system support them
+// (kernels_x86.cpp chooses once per call); on aarch64 for NEON, which every
+// aarch64 processor has (kernels_neon.cpp); elsewhere over the compiler's
+// portable vectors (kernels_portable.cpp).
 //
 // Every kernel computes what the scalar formulas compute, lane by lane in
 // the same order, except where it uses a fast approximation: then it says so
@@ -76,14 +78,16 @@ struct Kernels {
 constexpr int kKernelBars = 64;
 constexpr int kChunkBars = 256;  // bars computed per window (entry.cpp)
 
-const Kernels& sse2Kernels();
-const Kernels& avx2Kernels();
-const Kernels& avx2PairKernels();
-const Kernels& avx512Kernels();
-
+// The kernels every processor of this architecture runs.
+const Kernels& baselineKernels();
 // The widest kernels this processor runs.
 const Kernels& kernelsForThisMachine();
 // The quickest kernels for one bar at a time (the streaming object).
 const Kernels& kernelsForOneBar();
+
+// Every set of kernels this processor runs, from the baseline to the widest
+// (for the tests, which try each): how many were put in `sets`.
+constexpr int kMostKernelSets = 4;
+int kernelsThisMachineRuns(const Kernels* (&sets)[kMostKernelSets]);
 
 }  // namespace zorvane::detail

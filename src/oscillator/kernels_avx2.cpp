@@ -1,7 +1,8 @@
 // Four lanes in AVX2 registers, with fused multiply-adds inside the fast
 // approximations. Compiled with -mavx2 -mfma; used only where the processor
-// has both (kernels_for_this_machine.cpp).
+// has both (kernels_x86.cpp).
 #include "kernel_bodies.hpp"
+#include "kernels_x86.hpp"
 
 namespace zorvane::detail {
 

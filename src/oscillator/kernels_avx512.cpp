@@ -1,6 +1,7 @@
 // Eight lanes in AVX-512 registers. Compiled with -mavx512f -mavx512dq
 // -mfma; used only where the processor has them.
 #include "kernel_bodies.hpp"
+#include "kernels_x86.hpp"
 
 namespace zorvane::detail {
 

@@ -1,6 +1,7 @@
 // The baseline kernels: two lanes in SSE2 registers, which every x86 build
 // has (the 32-bit DLL included).
 #include "kernel_bodies.hpp"
+#include "kernels_x86.hpp"
 
 namespace zorvane::detail {
 

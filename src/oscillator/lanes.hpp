@@ -1,59 +1,30 @@
-// Doubles side by side in one vector register, for running the same per-bar
-// formula on neighbouring bars at once: two lanes in SSE2 (every x86 build),
-// four in AVX2 and eight in AVX-512 (their kernels are compiled separately
-// and chosen at run time). Each lane is plain IEEE double arithmetic, so a
-// lane gives the bits the scalar formula gives.
+// Helpers over the lane types (lane_types.hpp), for running the same
+// per-bar formula on neighbouring bars at once. Each lane is plain IEEE
+// double arithmetic, so a lane gives the bits the scalar formula gives. What
+// an instruction set does its own way (a mask's lane bits, a fused
+// multiply-add inside the approximations) lives in lanes_x86.hpp,
+// lanes_neon.hpp or, on any other target, lanes_portable.hpp.
 //
 // The helpers have internal linkage: the kernels of every instruction set
 // instantiate them, and one translation unit's AVX copy must never stand in
 // for another's SSE2 one.
 #pragma once
 
-#include <immintrin.h>
-
 #include <cstdint>
 #include <cstring>
 
+#include "lane_types.hpp"
+#if defined(ZORVANE_PORTABLE_KERNELS)
+#include "lanes_portable.hpp"
+#elif defined(__x86_64__) || defined(__i386__)
+#include "lanes_x86.hpp"
+#elif defined(__aarch64__)
+#include "lanes_neon.hpp"
+#else
+#include "lanes_portable.hpp"
+#endif
+
 namespace zorvane::detail {
-
-typedef double Pair __attribute__((vector_size(16)));
-typedef double Quad __attribute__((vector_size(32)));
-typedef double Octet __attribute__((vector_size(64)));
-
-template <class V>
-constexpr int kLanes = sizeof(V) / sizeof(double);
-
-// A comparison's result: all ones in a lane where it holds.
-template <class V>
-using MaskOf = decltype(V{} < V{});
-
-// Floats as many as V has doubles (the outputs are stored as floats).
-template <class V>
-struct FloatLanes;
-template <>
-struct FloatLanes<Pair> {
-    typedef float Type __attribute__((vector_size(8)));
-};
-template <>
-struct FloatLanes<Quad> {
-    typedef float Type __attribute__((vector_size(16)));
-};
-template <>
-struct FloatLanes<Octet> {
-    typedef float Type __attribute__((vector_size(32)));
-};
-template <class V>
-using FloatsOf = typename FloatLanes<V>::Type;
-
-// Unsigned 64-bit words as many as V has doubles: whole numbers that wrap
-// around modulo 2^64 (the running totals of the raw period search).
-template <class V>
-struct WordLanes {
-    typedef std::uint64_t Type __attribute__((vector_size(sizeof(V))));
-};
-template <class V>
-using WordsOf = typename WordLanes<V>::Type;
-
 namespace {
 
 template <class V>
@@ -73,21 +44,6 @@ inline V loadFirstLanes(const double* p, int count, double fill) {
     V v = V{} + fill;
     for (int k = 0; k < count; ++k) v[k] = p[k];
     return v;
-}
-
-// Bit k set where lane k of the mask is.
-template <class V>
-inline std::uint32_t laneBits(MaskOf<V> mask) {
-#if defined(__AVX512DQ__)
-    if constexpr (sizeof(V) == 64) return _mm512_movepi64_mask(__m512i(mask));
-#endif
-#if defined(__AVX__)
-    if constexpr (sizeof(V) == 32) return static_cast<std::uint32_t>(_mm256_movemask_pd(__m256d(mask)));
-#endif
-    if constexpr (sizeof(V) == 16) return static_cast<std::uint32_t>(_mm_movemask_pd(__m128d(mask)));
-    std::uint32_t bits = 0;
-    for (int k = 0; k < kLanes<V>; ++k) bits |= (mask[k] ? 1u : 0u) << k;
-    return bits;
 }
 
 template <class V>
@@ -135,11 +91,7 @@ inline MaskOf<V> bitIsSet(MaskOf<V> words, int bit) {
 // Lanes of `a` where mask is set, of `b` elsewhere.
 template <class V>
 inline V select(MaskOf<V> mask, V a, V b) {
-#if !defined(__SSE4_1__)
-    // Without a blend instruction GCC turns a recognised select into lane by
-    // lane scalar moves; hiding where the mask came from keeps it bitwise.
-    if constexpr (sizeof(V) == 16) __asm__("" : "+x"(mask));
-#endif
+    mask = opaqueMask<V>(mask);
     return asDoubles<V>((mask & asBits(a)) | (~mask & asBits(b)));
 }
 
@@ -159,21 +111,6 @@ template <class V>
 inline V withSignOf(V magnitude, V sign) {
     const MaskOf<V> signBit = MaskOf<V>{} + INT64_MIN;
     return asDoubles<V>((asBits(magnitude) & ~signBit) | (asBits(sign) & signBit));
-}
-
-
-// a * b + c, fused where the kernel's instruction set has it: allowed inside
-// an approximation, whose bound covers either way of evaluating.
-template <class V>
-inline V multiplyAdd(V a, V b, V c) {
-#if defined(__FMA__)
-    if constexpr (sizeof(V) == 16) return reinterpret_cast<V>(_mm_fmadd_pd(__m128d(a), __m128d(b), __m128d(c)));
-    if constexpr (sizeof(V) == 32) return reinterpret_cast<V>(_mm256_fmadd_pd(__m256d(a), __m256d(b), __m256d(c)));
-#endif
-#if defined(__AVX512F__)
-    if constexpr (sizeof(V) == 64) return reinterpret_cast<V>(_mm512_fmadd_pd(__m512d(a), __m512d(b), __m512d(c)));
-#endif
-    return a * b + c;
 }
 
 // The test builds that show what the error bounds are worth move every fast

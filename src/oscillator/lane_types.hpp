@@ -1,0 +1,49 @@
+// The lane types the kernels are written over: doubles side by side in one
+// vector register (GCC vector extensions), and the masks, floats and words
+// that go with them. Every target has them; lanes_*.hpp add what one
+// instruction set does its own way.
+#pragma once
+
+#include <cstdint>
+
+namespace zorvane::detail {
+
+typedef double Pair __attribute__((vector_size(16)));
+typedef double Quad __attribute__((vector_size(32)));
+typedef double Octet __attribute__((vector_size(64)));
+
+template <class V>
+constexpr int kLanes = sizeof(V) / sizeof(double);
+
+// A comparison's result: all ones in a lane where it holds.
+template <class V>
+using MaskOf = decltype(V{} < V{});
+
+// Floats as many as V has doubles (the outputs are stored as floats).
+template <class V>
+struct FloatLanes;
+template <>
+struct FloatLanes<Pair> {
+    typedef float Type __attribute__((vector_size(8)));
+};
+template <>
+struct FloatLanes<Quad> {
+    typedef float Type __attribute__((vector_size(16)));
+};
+template <>
+struct FloatLanes<Octet> {
+    typedef float Type __attribute__((vector_size(32)));
+};
+template <class V>
+using FloatsOf = typename FloatLanes<V>::Type;
+
+// Unsigned 64-bit words as many as V has doubles: whole numbers that wrap
+// around modulo 2^64 (the running totals of the raw period search).
+template <class V>
+struct WordLanes {
+    typedef std::uint64_t Type __attribute__((vector_size(sizeof(V))));
+};
+template <class V>
+using WordsOf = typename WordLanes<V>::Type;
+
+}  // namespace zorvane::detail
