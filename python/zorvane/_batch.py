@@ -51,6 +51,30 @@ def compute(high, low, mode, *, warmup="nan"):
     return tuple(results) if several else results[0]
 
 
+_frame_columns = {}
+
+
+def _frame_columns_for(modes):
+    """Mode numbers and the columns' Index for these modes. Building an
+    Index from names takes about as long as a thousand bars, so each is
+    built once; every frame gets a view of its own (a name set on one stays
+    on that one)."""
+    key = tuple(modes)
+    found = _frame_columns.get(key)
+    if found is None:
+        import pandas as pd
+
+        found = [int(m) for m in modes], pd.Index([m.column for m in modes], dtype=object)
+        _frame_columns[key] = found
+    return found[0], found[1].view()
+
+
+def _column(df, name):
+    if name not in df.columns:
+        raise ValueError(f"no column {name!r} in the frame (columns: {list(df.columns)})")
+    return df[name]
+
+
 def frame(df, high="high", low="low", modes=None, *, warmup="nan"):
     """A DataFrame on df's index with one float32 column per mode.
 
@@ -61,11 +85,9 @@ def frame(df, high="high", low="low", modes=None, *, warmup="nan"):
 
     if not isinstance(df, pd.DataFrame):
         raise TypeError(f"df must be a pandas DataFrame, not {type(df).__name__}")
-    modes = parse_modes(modes)
-    for column in (high, low):
-        if column not in df.columns:
-            raise ValueError(f"no column {column!r} in the frame (columns: {list(df.columns)})")
-    a, b = price_pair(df[high], df[low])
-    values = _native.compute_modes(a, b, [int(m) for m in modes], warmup)
-    columns = {m.column: v for m, v in zip(modes, values)}
-    return pd.DataFrame(columns, index=df.index, copy=False)
+    numbers, columns = _frame_columns_for(parse_modes(modes))
+    a, b = price_pair(_column(df, high), _column(df, low))
+    rows = _native.compute_modes(a, b, numbers, warmup)
+    # The rows' transpose is the frame's one block of columns as it is: no
+    # copy, and nothing left for pandas to consolidate later.
+    return pd.DataFrame(rows.T, index=df.index, columns=columns, copy=False)

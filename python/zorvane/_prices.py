@@ -45,7 +45,13 @@ def as_prices(values, name):
     """values as a 1-D C-contiguous float32 array; raises TypeError or ValueError naming the problem."""
     if type(values) is np.ndarray and values.dtype is _FLOAT32 and values.ndim == 1 and values.flags.c_contiguous:
         return values
-    if _is_pandas_array(values):
+    if is_series(values) and values.dtype is _FLOAT32:
+        # A float32 column, as a frame usually holds: its own array, unless
+        # a strided view (a column of a block) needs the contiguous copy below.
+        values = values.to_numpy()
+        if values.flags.c_contiguous:
+            return values
+    elif _is_pandas_array(values):
         if _pandas().api.types.is_extension_array_dtype(values.dtype):
             if values.dtype.kind not in _NUMERIC_KINDS:
                 raise TypeError(f"{name} must hold numbers, not {values.dtype}")

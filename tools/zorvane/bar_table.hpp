@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "large_pages.hpp"
+
 namespace zorvane_cli {
 
 // The bars' time texts, most of them where they stand in the file's text
@@ -33,6 +35,8 @@ public:
     void reserve(std::size_t texts, std::size_t chars) {
         entries_.reserve(texts);
         own_.reserve(chars);
+        preferLargePagesFor(entries_);
+        preferLargePagesFor(own_);
     }
     void push_back(std::string_view text) {
         const char* data = file_ ? file_->data() : nullptr;

@@ -49,6 +49,8 @@ public:
         rows.time.reserve(bars, timeChars);
         rows.priceA.reserve(bars);
         rows.priceB.reserve(bars);
+        preferLargePagesFor(rows.priceA);
+        preferLargePagesFor(rows.priceB);
     }
 
     // Adds the bars of the records in text from `offset` on (the first

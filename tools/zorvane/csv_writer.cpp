@@ -6,7 +6,7 @@ namespace zorvane_cli {
 namespace {
 
 // Rows are formatted into one buffer and written in blocks of this size.
-constexpr std::size_t kBlockBytes = 1 << 20;
+constexpr std::size_t kBlockBytes = 1 << 18;
 // The longest shortest float text, "-1.17549435e-38", with room to spare.
 constexpr std::ptrdiff_t kFloatChars = 24;
 

@@ -109,7 +109,11 @@ std::string describe(const zorvane::PeriodRange& range) {
 zorvane::PeriodRange computeOutputs(const cli::BarTable& bars, const cli::LoadedModule* module,
                                     cli::IndicatorOutputs& outputs, Progress& progress) {
     const bool showProgress = bars.size() > kProgressAbove;
-    for (auto& output : outputs) output.resize(bars.size());
+    for (auto& output : outputs) {
+        output.reserve(bars.size());
+        cli::preferLargePagesFor(output);
+        output.resize(bars.size());
+    }
     if (!module) {
         if (showProgress) progress.say("computing");
         return zorvane::compute(bars.priceA.data(), bars.priceB.data(), bars.size(),
