@@ -1,12 +1,14 @@
 // The streaming object's usual bar, computed straight through: the stages'
 // arithmetic for one bar of the rings, in the same order and with the same
-// kernels, without what the stages need only for ranges of bars or for
-// fallbacks. A bar that needs anything more goes through the stages.
+// one-bar kernel steps (inlined, compiled for the same instruction set),
+// without what the stages need only for ranges of bars or for fallbacks. A
+// bar that needs anything more goes through the stages, which then compute
+// it afresh.
 #pragma once
 
 #include <cstdint>
 
-#include "lanes.hpp"
+#include "lane_types.hpp"
 #include "stage_context.hpp"
 #include "stream_history.hpp"
 
@@ -14,34 +16,47 @@ namespace zorvane::detail {
 
 class OneBarPath {
 public:
+    // Copies of history series kept side by side, so that the last
+    // kRingBars bars of each lie in a row (pure caches: never saved).
+    struct Copies {
+        // Bar b's value at b mod kRingBars and kRingBars further on.
+        double means[2 * kRingBars] = {};
+        double differences[2 * kRingBars] = {};
+        std::uint64_t changeTotals[2 * kRingBars] = {};
+        // Sine and cosine of each correlation angle side by side, rows as in AngleTable.
+        std::uint64_t filledRows = 0;
+        Pair angles[kMaxPeriod * (kMaxPeriod + 1) / 2];
+
+        void takeBar(const StreamHistory& history, Bar bar);
+        const Pair* anglesOf(int period, AngleTable& table);
+    };
+    // One instruction set's body of push.
+    using Body = bool (*)(Copies&, StreamHistory&, StageContext&, double mean, BarOutputs&);
+
+    // For a streaming object whose stages run these kernels: the body
+    // compiled for the same instruction set gives the same bits.
+    explicit OneBarPath(const Kernels& kernels);
+
     // Computes bar history.nextBar from its mean price into `out` and the
     // bar's slots of the history, and returns true, when the fast values
-    // decide everything. Otherwise returns false having changed nothing but
-    // that bar's slots (the stages then compute it afresh), as it does for
-    // the bars whose search reaches back into the warm-up. Leaves nextBar
-    // to the caller.
-    bool push(StreamHistory& history, StageContext& context, double mean, BarOutputs& out);
-
-    // Keeps the copy of the mean prices in step with a bar the stages computed.
-    void noteMean(Bar bar, double mean) {
-        const auto slot = static_cast<std::size_t>(bar) & (kRingBars - 1);
-        means_[slot] = means_[slot + kRingBars] = mean;
+    // decide everything. Otherwise returns false having changed nothing of
+    // the history but that bar's slots, as it does for the bars whose search
+    // reaches back into the warm-up. Leaves nextBar to the caller.
+    bool push(StreamHistory& history, StageContext& context, double mean, BarOutputs& out) {
+        return body_(copies_, history, context, mean, out);
     }
-    // The same for a whole history put in place.
-    void takeMeansFrom(const StreamHistory& history) {
-        for (Bar slot = 0; slot < kRingBars; ++slot) noteMean(slot, history.rings[kMidRing][slot]);
-    }
+    // After the stages computed a bar.
+    void takeBar(const StreamHistory& history, Bar bar) { copies_.takeBar(history, bar); }
+    // After a whole history was put in place.
+    void takeHistory(const StreamHistory& history);
 
 private:
-    static constexpr int kAngles = kMaxPeriod * (kMaxPeriod + 1) / 2;
-    const Pair* anglesOf(int period, AngleTable& table);
-
-    // Each mean price twice, at its ring slot and kRingBars further on, so
-    // that the last kRingBars bars lie side by side ending at slot + kRingBars.
-    double means_[2 * kRingBars] = {};
-    // Sine and cosine of each correlation angle side by side, rows as in AngleTable.
-    std::uint64_t filledRows_ = 0;
-    Pair angles_[kAngles];
+    Copies copies_;
+    Body body_;
 };
+
+// The bodies (one_bar_*.cpp).
+OneBarPath::Body oneBarBaselineBody();
+OneBarPath::Body oneBarAvx2Body();  // x86 only
 
 }  // namespace zorvane::detail

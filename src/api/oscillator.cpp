@@ -42,10 +42,10 @@ struct Oscillator::State {
     History now;
     detail::UndoJournal journal;
     detail::StageContext context{detail::kernelsForOneBar()};
-    detail::OneBarPath oneBar;
+    detail::OneBarPath oneBar{context.kernels};
 
     State() = default;
-    State(const State& other) : now(other.now), journal(other.journal) { oneBar.takeMeansFrom(now); }
+    State(const State& other) : now(other.now), journal(other.journal) { oneBar.takeHistory(now); }
     State& operator=(const State&) = delete;
 
     // Out of line so that even the widening of the prices happens inside
@@ -190,8 +190,9 @@ BarOutputs Oscillator::State::push(float priceA, float priceB) {
         ++now.nextBar;
         return out;
     }
-    oneBar.noteMean(now.nextBar, mean);
-    return detail::pushThroughStages(now, journal, context, mean);
+    out = detail::pushThroughStages(now, journal, context, mean);
+    oneBar.takeBar(now, now.nextBar - 1);
+    return out;
 }
 
 std::vector<unsigned char> Oscillator::toBytes() const {
@@ -217,7 +218,7 @@ Oscillator Oscillator::fromBytes(const unsigned char* bytes, std::size_t size) {
     loadJournal(state.journal, load);
     if (!state.plausible())
         throw StateError("zorvane::Oscillator::fromBytes: impossible values in the state");
-    state.oneBar.takeMeansFrom(state.now);
+    state.oneBar.takeHistory(state.now);
     return restored;
 }
 
