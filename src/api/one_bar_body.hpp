@@ -23,16 +23,16 @@ inline double searchNearGuess(const std::uint64_t* total, int guess) {
     shortest = shortest > kTerms - kProbes + 1 ? kTerms - kProbes + 1 : shortest;
     const std::uint64_t* const start = total - shortest;
     int passing = 0;
-    bool near = false;
+    bool nearTurn = false;
 #pragma GCC unroll 8
     for (int k = 0; k < kProbes; ++k) {
         const std::uint64_t sum = total[0] - start[-k];
         passing += sum > kFullTurnUnits;
-        near |= sum - (kFullTurnUnits - kMarginUnits) <= 2 * kMarginUnits;
+        nearTurn |= sum - (kFullTurnUnits - kMarginUnits) <= 2 * kMarginUnits;
     }
     // Sums grow with the window: passing windows are the longest ones.
     const bool inside = passing > 0 && passing < kProbes;
-    return near || !inside ? -1.0 : static_cast<double>(shortest + kProbes - passing - 1);
+    return nearTurn || !inside ? -1.0 : static_cast<double>(shortest + kProbes - passing - 1);
 }
 
 // The sine and cosine sums of a bar's correlation, side by side, in the
@@ -42,6 +42,72 @@ inline Pair correlation(const Pair* angles, const double* mid, int terms) {
 #pragma GCC unroll 2
     for (int n = 0; n < terms; ++n) sums += angles[n] * mid[-n];
     return sums;
+}
+
+// The one-bar kernels' steps (kernel_bodies.hpp) with the decisions made
+// on scalars and only the fast functions on lanes: the same operations in
+// the same order, so the same bits, in fewer vector instructions. Lane 0
+// of `atan` holds the bar's arctangent for the phase angle.
+
+// The phase angle from the components and the arctangent of |q + q before|
+// / |i + i before|; `exact` where it is the library's (angleOf).
+inline double angleFrom(double i, double iBefore, double q, double qBefore, double arctangent, bool& exact) {
+    const double s = iBefore + i;
+    const bool sumIsZero = isZero(s);
+    double angle = sumIsZero ? 0.0 : arctangent * kDegreesPerRadian;
+    if (lessThan(i, 0.0) && greaterThan(q, 0.0)) angle = 180.0 - angle;
+    if (lessThan(i, 0.0) && lessThan(q, 0.0)) angle = angle + 180.0;
+    if (greaterThan(i, 0.0) && lessThan(q, 0.0)) angle = 360.0 - angle;
+    exact = sumIsZero || std::fabs(q + qBefore) == 0.0;
+    return angle;
+}
+
+inline bool isWithin(double x, double target, double band) { return std::fabs(x - target) <= band; }
+
+// The clamped change and the bar's certainty word; true where the wrap
+// test needs the library's angles (changeOf).
+inline bool changeFrom(double before, double now, Certainty certaintyBefore, bool exactNow, double& change,
+                       Certainty& certainty) {
+    const bool wraps = lessThan(before, 90.0) && greaterThan(now, 270.0);
+    const double unclamped = wraps ? (before + 360.0) - now : before - now;
+    const bool bothExact = exactNow && (certaintyBefore & kExactPhase);
+    const bool wrapNearBound = isWithin(before, 90.0, kWrapBand) || isWithin(now, 270.0, kWrapBand);
+    const bool clampedForCertain = !(unclamped >= 1.0 - kClampBand && unclamped <= 60.0 + kClampBand);
+    const bool exactChange = bothExact || (clampedForCertain && !wrapNearBound);
+    const bool doubt = wrapNearBound && !bothExact;
+    certainty = (exactNow ? kExactPhase : 0) | (exactChange ? kExactChange : 0) | (doubt ? kWrapInDoubt : 0);
+    change = lowerTo(60.0, raiseTo(1.0, unclamped));
+    return doubt;
+}
+
+// The cycle phase from the correlation sums, the compensation and the
+// arctangent of |sineSum| / |cosineSum|; true where the fold test or the
+// fast sine's range is in doubt (cyclePhaseOf).
+inline bool cyclePhaseFrom(double sineSum, double cosineSum, double compensation, double arctangent,
+                           double& phase) {
+    const bool fromArctangent = greaterThan(std::fabs(cosineSum), 0.001);
+    const bool ratioNegative = std::signbit(sineSum) != std::signbit(cosineSum);
+    const double rightAngle = isNotZero(sineSum) ? std::copysign(90.0, sineSum) : 0.0;
+    phase = fromArctangent ? std::copysign(arctangent, ratioNegative ? -1.0 : 1.0) * kDegreesPerRadian : rightAngle;
+    phase = (phase + compensation) + 90.0;
+    if (lessThan(cosineSum, 0.0)) phase = phase + 180.0;
+    bool doubt = fromArctangent && isWithin(phase, 315.0, kFoldBand);
+    if (greaterThan(phase, 315.0)) phase = phase - 360.0;
+    return doubt || !(std::fabs(phase) < kCyclePhaseLimit);
+}
+
+// Both outputs of one bar from its cycle phase, the sine in lane 0 and the
+// lead sine in lane 1 (phaseOutputsOfOneBar); true where the fast sine
+// cannot vouch for a float.
+template <class V>
+inline bool outputsFrom(double phase, float* sineOut, float* leadSineOut) {
+    MaskOf<V> doubt = {};
+    const V degrees = (V{} + phase) + V{0.0, 45.0};
+    const V value = sineOf(degrees, doubt);
+    const FloatsOf<V> floats = __builtin_convertvector(value, FloatsOf<V>);
+    *sineOut = floats[0];
+    *leadSineOut = floats[1];
+    return laneBits<V>(doubt) != 0;
 }
 
 template <class V>
@@ -82,9 +148,14 @@ bool pushOneBar(OneBarPath::Copies& c, StreamHistory& h, StageContext& context, 
     Pair sums = correlation(c.anglesOf(likelyTerms, context.angles), mid, likelyTerms);
 
     // Angle and change; a wrap test in doubt needs the library's angles.
-    const double components[4] = {inPhaseNow, inPhase[before], quadratureNow, quadrature[before]};
-    if (angleAndChangeOfOneBar<V>(components, phase[before], h.certainty[before], &phase[now], &change[now],
-                                  &h.certainty[now]))
+    const double inPhaseBefore = inPhase[before], quadratureBefore = quadrature[before];
+    const V arctangents = fastAtanOfQuotient(
+        V{std::fabs(quadratureNow + quadratureBefore), std::fabs(sums[0])},
+        V{std::fabs(inPhaseBefore + inPhaseNow), std::fabs(sums[1])});
+    bool exactAngle;
+    const double angle = angleFrom(inPhaseNow, inPhaseBefore, quadratureNow, quadratureBefore, arctangents[0], exactAngle);
+    phase[now] = angle;
+    if (changeFrom(phase[before], angle, h.certainty[before], exactAngle, change[now], h.certainty[now]))
         return false;
 
     // The search from exact totals; a crossing near 360 needs exact changes.
@@ -114,11 +185,17 @@ bool pushOneBar(OneBarPath::Copies& c, StreamHistory& h, StageContext& context, 
 
     // Modes 3 and 4: both correlation sums in one register, the
     // compensation from its table, the fast chain, unless it cannot vouch.
-    if (terms != likelyTerms) sums = correlation(c.anglesOf(terms, context.angles), mid, terms);
+    double arctangent = arctangents[1];
+    if (terms != likelyTerms) {
+        sums = correlation(c.anglesOf(terms, context.angles), mid, terms);
+        arctangent = fastAtanOfQuotient(V{} + std::fabs(sums[0]), V{} + std::fabs(sums[1]))[0];
+    }
     const bool compensated = lessThan(static_cast<double>(terms), 30.0) && greaterThan(unrounded, 0.0);
     const double compensation =
         compensated ? context.compensation.byQuarters()[static_cast<int>(unrounded * 4.0)] : 0.0;
-    return !phaseOutputsOfOneBar<V>(sums[0], sums[1], compensation, &out.sine, &out.leadSine);
+    double cyclePhase;
+    if (cyclePhaseFrom(sums[0], sums[1], compensation, arctangent, cyclePhase)) return false;
+    return !outputsFrom<V>(cyclePhase, &out.sine, &out.leadSine);
 }
 
 }  // namespace
