@@ -11,26 +11,29 @@
 namespace zorvane::detail {
 namespace {
 
-// The search of bar l from the exact totals, among the windows of about as
-// many terms as the previous bar needed (`guess`; neighbours need about as
-// many): the terms recorded, 0 for none, or -1 where the crossing lies
-// outside these windows or a sum lies within the margin of 360, for
-// searchFromTotals to decide. total[-k] is the total before the k newest
-// changes.
+// The search of bar l from the exact totals, near the number of terms the
+// previous bar needed (`guess`; neighbours need about as many): the terms
+// recorded, 0 for none, or -1 where the crossing lies elsewhere or a sum
+// next to it lies within the margin of 360, for searchFromTotals to decide.
+// total[-k] is the total before the k newest changes.
 inline double searchNearGuess(const std::uint64_t* total, int guess) {
+    auto sum = [total](int terms) { return total[0] - total[-terms]; };
+    // Most bars need as many terms as the bar before.
+    if (sum(guess) > kFullTurnUnits + kMarginUnits && sum(guess - 1) < kFullTurnUnits - kMarginUnits)
+        return guess - 1;
+    // Otherwise the windows around it, all at once: sums grow with the
+    // window, so the passing windows are the longest ones.
     constexpr int kProbes = 5;
     int shortest = guess - 2 < 6 ? 6 : guess - 2;  // 6 terms never pass 360
     shortest = shortest > kTerms - kProbes + 1 ? kTerms - kProbes + 1 : shortest;
-    const std::uint64_t* const start = total - shortest;
     int passing = 0;
     bool nearTurn = false;
 #pragma GCC unroll 8
     for (int k = 0; k < kProbes; ++k) {
-        const std::uint64_t sum = total[0] - start[-k];
-        passing += sum > kFullTurnUnits;
-        nearTurn |= sum - (kFullTurnUnits - kMarginUnits) <= 2 * kMarginUnits;
+        const std::uint64_t window = sum(shortest + k);
+        passing += window > kFullTurnUnits;
+        nearTurn |= window - (kFullTurnUnits - kMarginUnits) <= 2 * kMarginUnits;
     }
-    // Sums grow with the window: passing windows are the longest ones.
     const bool inside = passing > 0 && passing < kProbes;
     return nearTurn || !inside ? -1.0 : static_cast<double>(shortest + kProbes - passing - 1);
 }
@@ -167,11 +170,11 @@ bool pushOneBar(OneBarPath::Copies& c, StreamHistory& h, StageContext& context, 
     if (found < 0) return false;
     const double raw = isZero(found) ? rawBefore : found;
     rawPeriod[now] = raw;
-    // The smoothed period as smoothPeriods computes it, and untruncated.
-    const int terms = static_cast<int>((3 * static_cast<std::uint32_t>(periodBefore) +
-                                        static_cast<std::uint32_t>(raw)) >> 2);
+    // The smoothed period as smoothPeriods computes it, in quarters before
+    // truncation: 0.75 p + 0.25 r is exact, so its quarters are 3 p + r.
+    const std::uint32_t quarters = 3 * static_cast<std::uint32_t>(periodBefore) + static_cast<std::uint32_t>(raw);
+    const int terms = static_cast<int>(quarters >> 2);
     period[now] = terms;
-    const double unrounded = 0.75 * periodBefore + 0.25 * raw;
 
     // Mode 1: the mean over the period and two more bars, newest first.
     double sum = 0.0;
@@ -190,9 +193,8 @@ bool pushOneBar(OneBarPath::Copies& c, StreamHistory& h, StageContext& context, 
         sums = correlation(c.anglesOf(terms, context.angles), mid, terms);
         arctangent = fastAtanOfQuotient(V{} + std::fabs(sums[0]), V{} + std::fabs(sums[1]))[0];
     }
-    const bool compensated = lessThan(static_cast<double>(terms), 30.0) && greaterThan(unrounded, 0.0);
-    const double compensation =
-        compensated ? context.compensation.byQuarters()[static_cast<int>(unrounded * 4.0)] : 0.0;
+    // The compensation applies below a period of 30 and above 0 quarters.
+    const double compensation = terms < 30 && quarters > 0 ? context.compensation.byQuarters()[quarters] : 0.0;
     double cyclePhase;
     if (cyclePhaseFrom(sums[0], sums[1], compensation, arctangent, cyclePhase)) return false;
     return !outputsFrom<V>(cyclePhase, &out.sine, &out.leadSine);

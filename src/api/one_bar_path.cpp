@@ -1,6 +1,5 @@
 #include "one_bar_path.hpp"
 
-#include "angle_table.hpp"
 #if (defined(__x86_64__) || defined(__i386__)) && !defined(ZORVANE_PORTABLE_KERNELS)
 #include "kernels_x86.hpp"
 #define ZORVANE_ONE_BAR_AVX2
@@ -15,14 +14,10 @@ void OneBarPath::Copies::takeBar(const StreamHistory& history, Bar bar) {
     changeTotals[slot] = changeTotals[slot + kRingBars] = history.changeTotals[slot];
 }
 
-const Pair* OneBarPath::Copies::anglesOf(int period, AngleTable& table) {
-    const int offset = AngleTable::rowOffset(period);
-    if (!(filledRows >> period & 1u)) {
-        const AngleTable::Row row = table.row(period);
-        for (int n = 0; n < period; ++n) angles[offset + n] = Pair{row.sines[n], row.cosines[n]};
-        filledRows |= std::uint64_t{1} << period;
-    }
-    return angles + offset;
+void OneBarPath::Copies::fillAngles(int period, AngleTable& table) {
+    const AngleTable::Row row = table.row(period);
+    for (int n = 0; n < period; ++n) angles[AngleTable::rowOffset(period) + n] = Pair{row.sines[n], row.cosines[n]};
+    filledRows |= std::uint64_t{1} << period;
 }
 
 OneBarPath::OneBarPath(const Kernels& kernels) : body_(oneBarBaselineBody()) {

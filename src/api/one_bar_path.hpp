@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "angle_table.hpp"
 #include "lane_types.hpp"
 #include "stage_context.hpp"
 #include "stream_history.hpp"
@@ -28,7 +29,11 @@ public:
         Pair angles[kMaxPeriod * (kMaxPeriod + 1) / 2];
 
         void takeBar(const StreamHistory& history, Bar bar);
-        const Pair* anglesOf(int period, AngleTable& table);
+        const Pair* anglesOf(int period, AngleTable& table) {
+            if (!(filledRows >> period & 1u)) fillAngles(period, table);
+            return angles + AngleTable::rowOffset(period);
+        }
+        void fillAngles(int period, AngleTable& table);
     };
     // One instruction set's body of push.
     using Body = bool (*)(Copies&, StreamHistory&, StageContext&, double mean, BarOutputs&);
