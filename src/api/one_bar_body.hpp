@@ -49,8 +49,9 @@ inline Pair correlation(const Pair* angles, const double* mid, int terms) {
 
 // The one-bar kernels' steps (kernel_bodies.hpp) with the decisions made
 // on scalars and only the fast functions on lanes: the same operations in
-// the same order, so the same bits, in fewer vector instructions. Lane 0
-// of `atan` holds the bar's arctangent for the phase angle.
+// the same order, so the same bits, in fewer vector instructions. The
+// phase angle's arctangent comes from lane 0 of one evaluation whose lane 1
+// gives the cycle phase's.
 
 // The phase angle from the components and the arctangent of |q + q before|
 // / |i + i before|; `exact` where it is the library's (angleOf).
@@ -91,7 +92,8 @@ inline bool cyclePhaseFrom(double sineSum, double cosineSum, double compensation
     const bool fromArctangent = greaterThan(std::fabs(cosineSum), 0.001);
     const bool ratioNegative = std::signbit(sineSum) != std::signbit(cosineSum);
     const double rightAngle = isNotZero(sineSum) ? std::copysign(90.0, sineSum) : 0.0;
-    phase = fromArctangent ? std::copysign(arctangent, ratioNegative ? -1.0 : 1.0) * kDegreesPerRadian : rightAngle;
+    const double signedArctangent = std::copysign(arctangent, ratioNegative ? -1.0 : 1.0);
+    phase = fromArctangent ? signedArctangent * kDegreesPerRadian : rightAngle;
     phase = (phase + compensation) + 90.0;
     if (lessThan(cosineSum, 0.0)) phase = phase + 180.0;
     bool doubt = fromArctangent && isWithin(phase, 315.0, kFoldBand);
@@ -156,7 +158,8 @@ bool pushOneBar(OneBarPath::Copies& c, StreamHistory& h, StageContext& context, 
         V{std::fabs(quadratureNow + quadratureBefore), std::fabs(sums[0])},
         V{std::fabs(inPhaseBefore + inPhaseNow), std::fabs(sums[1])});
     bool exactAngle;
-    const double angle = angleFrom(inPhaseNow, inPhaseBefore, quadratureNow, quadratureBefore, arctangents[0], exactAngle);
+    const double angle =
+        angleFrom(inPhaseNow, inPhaseBefore, quadratureNow, quadratureBefore, arctangents[0], exactAngle);
     phase[now] = angle;
     if (changeFrom(phase[before], angle, h.certainty[before], exactAngle, change[now], h.certainty[now]))
         return false;
