@@ -3,6 +3,7 @@
 add_library(zorvane_csv STATIC
   ${CMAKE_CURRENT_LIST_DIR}/text_encoding.cpp
   ${CMAKE_CURRENT_LIST_DIR}/csv_records.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/plain_records.cpp
   ${CMAKE_CURRENT_LIST_DIR}/column_names.cpp
   ${CMAKE_CURRENT_LIST_DIR}/price_text.cpp
   ${CMAKE_CURRENT_LIST_DIR}/time_text.cpp
