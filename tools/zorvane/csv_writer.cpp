@@ -1,6 +1,8 @@
 #include "csv_writer.hpp"
 
 #include <algorithm>
+#include <cstring>
+#include <memory>
 
 #include "float_text.hpp"
 
@@ -11,7 +13,7 @@ namespace {
 // megabyte.
 constexpr std::size_t kChunkRows = 1 << 13;
 // The longest shortest float text, "-1.17549435e-38", with room to spare.
-constexpr std::ptrdiff_t kFloatChars = 24;
+constexpr std::size_t kFloatChars = 24;
 
 bool needsQuotes(std::string_view text, char separator) {
     for (char c : text)
@@ -27,6 +29,61 @@ void appendField(std::string& out, std::string_view text, char separator) {
     out += '"';
     for (char c : text) out += c == '"' ? std::string("\"\"") : std::string(1, c);
     out += '"';
+}
+
+// The bytes that make a field need quotes: a quote, a line end, the separator.
+class QuoteTest {
+public:
+    explicit QuoteTest(char separator) {
+        for (unsigned char c : {'"', '\r', '\n', static_cast<char>(separator)}) special_[c] = true;
+    }
+    bool needsQuotes(std::string_view text) const {
+        for (char c : text)
+            if (special_[static_cast<unsigned char>(c)]) return true;
+        return false;
+    }
+
+private:
+    bool special_[256] = {};
+};
+
+// The text of a chunk of rows, in one buffer kept from chunk to chunk.
+class ChunkText {
+public:
+    void clear() { size_ = 0; }
+    // Where `bytes` more can be written; end() marks how many were.
+    char* room(std::size_t bytes) {
+        if (capacity_ - size_ < bytes) {
+            const std::size_t capacity = std::max(2 * capacity_, size_ + bytes);
+            std::unique_ptr<char[]> grown(new char[capacity]);
+            if (size_) std::memcpy(grown.get(), data_.get(), size_);
+            data_ = std::move(grown);
+            capacity_ = capacity;
+        }
+        return data_.get() + size_;
+    }
+    void end(const char* at) { size_ = static_cast<std::size_t>(at - data_.get()); }
+    const char* data() const { return data_.get(); }
+    std::size_t size() const { return size_; }
+
+private:
+    std::unique_ptr<char[]> data_;
+    std::size_t size_ = 0, capacity_ = 0;
+};
+
+// A time field at `at`, quoted (inner quotes doubled) where it must be.
+char* writeField(char* at, std::string_view text, const QuoteTest& quotes) {
+    if (!quotes.needsQuotes(text)) {
+        if (!text.empty()) std::memcpy(at, text.data(), text.size());
+        return at + text.size();
+    }
+    *at++ = '"';
+    for (char c : text) {
+        if (c == '"') *at++ = '"';
+        *at++ = c;
+    }
+    *at++ = '"';
+    return at;
 }
 
 }  // namespace
@@ -56,14 +113,14 @@ bool writeIndicatorCsv(std::ostream& out, const BarTable& bars, const IndicatorO
     header += '\n';
     out.write(header.data(), static_cast<std::streamsize>(header.size()));
 
-    // Rows [first, last) appended to `text`.
-    auto format = [&](std::size_t first, std::size_t last, std::string& text) {
+    // Rows [first, last) as the chunk's text.
+    const QuoteTest quotes(sep);
+    auto format = [&](std::size_t first, std::size_t last, ChunkText& text) {
         text.clear();
         for (std::size_t i = first; i < last; ++i) {
-            appendField(text, bars.time[i], sep);
-            // The numbers of a row go into a small buffer first: one append a row.
-            char numbers[(kModes + 2) * kFloatChars];
-            char* at = numbers;
+            const std::string_view time = bars.time[i];
+            char* at = text.room(2 * time.size() + 2 + (kModes + 2) * (kFloatChars + 1) + 1);
+            at = writeField(at, time, quotes);
             *at++ = sep;
             at = writeShortestPrice(at, bars.priceA[i]);
             if (!bars.singlePrice) {
@@ -76,13 +133,13 @@ bool writeIndicatorCsv(std::ostream& out, const BarTable& bars, const IndicatorO
                 if (!isNoValue(value)) at = writeShortestFloat(at, value);
             }
             *at++ = '\n';
-            text.append(numbers, at);
+            text.end(at);
         }
     };
-    auto write = [&out](const std::string& text) { out.write(text.data(), static_cast<std::streamsize>(text.size())); };
+    auto write = [&out](const ChunkText& text) { out.write(text.data(), static_cast<std::streamsize>(text.size())); };
     // Each round: this thread writes the chunk the other formatted last round,
     // formats and writes its own; the other formats the next.
-    std::string own, theirs, pending;
+    ChunkText own, theirs, pending;
     const std::size_t count = bars.size();
     for (std::size_t first = 0; first < count; first += 2 * kChunkRows) {
         const std::size_t middle = std::min(first + kChunkRows, count), last = std::min(middle + kChunkRows, count);
