@@ -9,9 +9,9 @@
 namespace zorvane_cli {
 namespace {
 
-// Rows formatted and written at a time: two chunks in flight hold about a
-// megabyte.
-constexpr std::size_t kChunkRows = 1 << 13;
+// Rows formatted and written at a time: the three chunks in flight hold
+// about a megabyte of minute bars, so that the peak memory stays where it was.
+constexpr std::size_t kChunkRows = 1 << 12;
 // The longest shortest float text, "-1.17549435e-38", with room to spare.
 constexpr std::size_t kFloatChars = 24;
 
@@ -141,6 +141,9 @@ bool writeIndicatorCsv(std::ostream& out, const BarTable& bars, const IndicatorO
     // formats and writes its own; the other formats the next.
     ChunkText own, theirs, pending;
     const std::size_t count = bars.size();
+    // Room for usual rows taken here, not on the other thread (whose memory
+    // would come from an arena of its own); the system maps only what is used.
+    for (ChunkText* text : {&own, &theirs, &pending}) text->room(std::min(count, kChunkRows) * 160);
     for (std::size_t first = 0; first < count; first += 2 * kChunkRows) {
         const std::size_t middle = std::min(first + kChunkRows, count), last = std::min(middle + kChunkRows, count);
         together(
