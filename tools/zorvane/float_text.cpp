@@ -166,15 +166,17 @@ bool sixDigitDecimal(float magnitude, int q, std::uint32_t c, Decimal& decimal) 
     return true;
 }
 
+// Digits of a value from 1 on: from its bit length, and one comparison.
 int digitCount(std::uint32_t value) {
     static constexpr std::uint32_t kPowers10[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
-    int count = 1;
-    while (count < 10 && value >= kPowers10[count]) ++count;
-    return count;
+    const int bits = 32 - __builtin_clz(value);
+    const int tens = (bits * 1233) >> 12;  // floor(bits log10 2), at most one short
+    return tens + 1 - (value < kPowers10[tens]);
 }
 
 // The digits of `value`, `count` of them, at `at`, two at a time.
-void writeDigits(char* at, std::uint64_t value, int count) {
+template <class Unsigned>
+void writeDigits(char* at, Unsigned value, int count) {
     static constexpr char kPairs[] =
         "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
         "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
