@@ -216,14 +216,14 @@ char* writeDecimal(char* at, float value, bool shortDecimalLikely) {
             writeDigits(at, q >= 0 ? std::uint64_t{c} << q : c >> -q, fixedLength);
         } else if (e == 0) {
             writeDigits(at, decimal.digits, n);
-        } else if (n + e > 0) {
-            writeDigits(at, decimal.digits, n);
-            std::memmove(at + n + e + 1, at + n + e, static_cast<std::size_t>(-e));
+        } else if (n + e > 0) {  // the digits one place on, the whole part moved back before the point
+            writeDigits(at + 1, decimal.digits, n);
+            for (int i = 0; i < n + e; ++i) at[i] = at[i + 1];
             at[n + e] = '.';
-        } else {
+        } else {  // a few characters: plain stores beat a call to memset
             at[0] = '0';
             at[1] = '.';
-            std::memset(at + 2, '0', static_cast<std::size_t>(-(n + e)));
+            for (int i = 0; i < -(n + e); ++i) at[2 + i] = '0';
             writeDigits(at + 2 - (n + e), decimal.digits, n);
         }
         return at + fixedLength;
