@@ -1,6 +1,7 @@
 #include "csv_writer.hpp"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <memory>
 
@@ -12,6 +13,8 @@ namespace {
 // Rows formatted and written at a time: the three chunks in flight hold
 // about a megabyte of minute bars, so that the peak memory stays where it was.
 constexpr std::size_t kChunkRows = 1 << 12;
+// Rounds in a row after which a second thread that keeps the first waiting is let go.
+constexpr int kSlowRoundsAtMost = 3;
 // The longest shortest float text, "-1.17549435e-38", with room to spare.
 constexpr std::size_t kFloatChars = 24;
 
@@ -144,15 +147,24 @@ bool writeIndicatorCsv(std::ostream& out, const BarTable& bars, const IndicatorO
     // Room for usual rows taken here, not on the other thread (whose memory
     // would come from an arena of its own); the system maps only what is used.
     for (ChunkText* text : {&own, &theirs, &pending}) text->room(std::min(count, kChunkRows) * 160);
+    // When the other thread keeps this one waiting longer than its own share
+    // takes, a few rounds running, it is not getting a processor (a machine
+    // busy with other work): the rest goes in turn. The bytes are the same.
+    using Clock = std::chrono::steady_clock;
+    int slowRounds = 0;
     for (std::size_t first = 0; first < count; first += 2 * kChunkRows) {
         const std::size_t middle = std::min(first + kChunkRows, count), last = std::min(middle + kChunkRows, count);
-        together(
+        const Clock::time_point start = Clock::now();
+        Clock::time_point ownDone;
+        (slowRounds < kSlowRoundsAtMost ? together : runInTurn)(
             [&] {
                 write(pending);
                 format(first, middle, own);
                 write(own);
+                ownDone = Clock::now();
             },
             [&] { format(middle, last, theirs); });
+        slowRounds = Clock::now() - ownDone > ownDone - start ? slowRounds + 1 : 0;
         std::swap(pending, theirs);
     }
     write(pending);
