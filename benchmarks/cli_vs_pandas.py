@@ -2,14 +2,15 @@
 """The command-line host against the pipeline a pandas user would write
 (pd.read_csv, zorvane.frame, to_csv) on a generated file of 1,000,000
 minute bars (time, open, high, low, close, volume), in the same run: wall
-time of each (the median of a few runs), their ratio, and the host's peak
-memory.
+time of each (the median of a few runs), their ratio, the host's processor
+time (both of its threads) and its peak memory.
 
     PYTHONPATH=build/python python3 benchmarks/cli_vs_pandas.py build/bin/zorvane [work folder]
 The file is made once in the work folder (default build/cli-benchmark).
 """
 
 import os
+import resource
 import shutil
 import statistics
 import subprocess
@@ -36,6 +37,11 @@ def timed(work):
     return time.perf_counter() - started
 
 
+def children_cpu():
+    usage = resource.getrusage(resource.RUSAGE_CHILDREN)
+    return usage.ru_utime + usage.ru_stime
+
+
 def peak_memory_mb(command):
     """The host's peak resident memory, as GNU time reports it (0 without it):
     a child's own count would include the pages it shares with this process."""
@@ -55,15 +61,17 @@ def main(host, folder):
     out = os.path.join(folder, "indicator.csv")
     run_host = lambda: subprocess.run([host, source, "-o", out], check=True, stdout=subprocess.DEVNULL)
     run_host()  # the file into the page cache, as for pandas below
-    host_times, pandas_times = [], []
+    host_times, pandas_times, host_cpu = [], [], []
     for _ in range(REPEATS):  # interleaved, so that both see the same machine
+        cpu = children_cpu()
         host_times.append(timed(run_host))
+        host_cpu.append(children_cpu() - cpu)
         pandas_times.append(timed(lambda: pandas_pipeline(source, os.path.join(folder, "pandas.csv"))))
     peak_mb = peak_memory_mb([host, source, "-o", out])
     size_mb = os.path.getsize(source) / 1e6
     h, p = statistics.median(host_times), statistics.median(pandas_times)
-    print(f"{size_mb:.0f} MB, 1,000,000 bars: zorvane {h:.2f} s (peak {peak_mb:.0f} MB), "
-          f"pandas pipeline {p:.2f} s: {p / h:.1f}x")
+    print(f"{size_mb:.0f} MB, 1,000,000 bars: zorvane {h:.2f} s (processor time {statistics.median(host_cpu):.2f} s, "
+          f"peak {peak_mb:.0f} MB), pandas pipeline {p:.2f} s: {p / h:.1f}x")
 
 
 if __name__ == "__main__":

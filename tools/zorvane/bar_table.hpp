@@ -14,18 +14,24 @@
 
 namespace zorvane_cli {
 
-// The bars' time texts, most of them where they stand in the file's text
-// (which the column keeps): a bar costs a position and a length, not a
-// string of its own. Texts that are not in the file as they stand (a date
-// and a time of day joined, a quoted field with doubled quotes) are kept
-// end to end in the column's own characters.
+// The bars' time texts. With the file's text at hand (which the column
+// keeps), most of them where they stand in it: a bar costs a position and a
+// length, not a string of its own; texts that are not in the file as they
+// stand (a date and a time of day joined, a quoted field with doubled
+// quotes) are kept end to end in the column's own characters. Without it (a
+// file read a block at a time) every text is the column's own, end to end,
+// and a bar costs only where its text ends.
 class TimeColumn {
 public:
     TimeColumn() = default;
-    explicit TimeColumn(std::shared_ptr<const std::string> fileText) : file_(std::move(fileText)) {}
+    explicit TimeColumn(std::shared_ptr<const std::string> fileText) : file_(std::move(fileText)), ownOnly_(false) {}
 
-    std::size_t size() const { return entries_.size(); }
+    std::size_t size() const { return ownOnly_ ? ends_.size() : entries_.size(); }
     std::string_view operator[](std::size_t i) const {
+        if (ownOnly_) {
+            const std::size_t begin = i ? ends_[i - 1] : 0;
+            return {own_.data() + begin, ends_[i] - begin};
+        }
         const std::uint64_t entry = entries_[i];
         const char* base = entry & kOwn ? own_.data() : file_->data();
         const std::size_t size = (entry & kSizeMask) == kLong ? longSizes_.at(i) : entry & kSizeMask;
@@ -33,12 +39,23 @@ public:
     }
     // Room for `texts` texts, `chars` of them not in the file's text.
     void reserve(std::size_t texts, std::size_t chars) {
-        entries_.reserve(texts);
+        if (ownOnly_) {
+            ends_.reserve(texts);
+            preferLargePagesFor(ends_);
+        } else {
+            entries_.reserve(texts);
+            preferLargePagesFor(entries_);
+        }
         own_.reserve(chars);
-        preferLargePagesFor(entries_);
         preferLargePagesFor(own_);
     }
     void push_back(std::string_view text) {
+        if (ownOnly_ && own_.size() + text.size() > UINT32_MAX) keepEntries();
+        if (ownOnly_) {
+            own_.append(text);
+            ends_.push_back(static_cast<std::uint32_t>(own_.size()));
+            return;
+        }
         const char* data = file_ ? file_->data() : nullptr;
         if (data && text.data() >= data && text.data() + text.size() <= data + file_->size()) {
             add(0, static_cast<std::uint64_t>(text.data() - data), text.size());
@@ -54,6 +71,7 @@ public:
         pending_.clear();
     }
     void reverse() {
+        keepEntries();
         std::reverse(entries_.begin(), entries_.end());
         std::map<std::size_t, std::size_t> reversed;
         for (const auto& [i, size] : longSizes_) reversed[entries_.size() - 1 - i] = size;
@@ -70,9 +88,19 @@ private:
         if (size >= kLong) longSizes_[entries_.size()] = size;
         entries_.push_back(own | begin << kSizeBits | std::min<std::uint64_t>(size, kLong));
     }
+    // From ends to entries (to reverse the bars, or past 4 GB of text).
+    void keepEntries() {
+        if (!ownOnly_) return;
+        ownOnly_ = false;
+        entries_.reserve(ends_.size());
+        for (std::size_t i = 0, begin = 0; i < ends_.size(); begin = ends_[i++]) add(kOwn, begin, ends_[i] - begin);
+        ends_ = std::vector<std::uint32_t>();
+    }
 
     std::shared_ptr<const std::string> file_;
+    bool ownOnly_ = true;
     std::string own_, pending_;
+    std::vector<std::uint32_t> ends_;
     std::vector<std::uint64_t> entries_;
     std::map<std::size_t, std::size_t> longSizes_;
 };

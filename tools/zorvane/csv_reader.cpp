@@ -4,10 +4,12 @@
 #include <cstring>
 #include <memory>
 #include <optional>
+#include <type_traits>
 #include <utility>
 
 #include "bar_layout.hpp"
 #include "csv_records.hpp"
+#include "plain_records.hpp"
 #include "price_text.hpp"
 #include "text_encoding.hpp"
 
@@ -56,8 +58,10 @@ public:
     // Adds the bars of the records in text from `offset` on (the first
     // beginning on `line`) to rows; returns the line after them. Text that
     // ends inside a record ends that record: a stretch ends at a line end.
+    // Text without quotes may be split by PlainRecordSplitter.
+    template <class Splitter = RecordSplitter>
     long readStretch(PriceParser& prices, Rows& rows, std::string_view text, std::size_t offset, long line) const {
-        RecordSplitter records(text, offset, line, source_, layout_.separator);
+        Splitter records = splitter<Splitter>(text, offset, line);
         std::vector<std::string_view>& fields = fields_;
         while (records.next(fields)) {
             const long line = records.line();
@@ -103,6 +107,14 @@ public:
     }
 
 private:
+    template <class Splitter>
+    Splitter splitter(std::string_view text, std::size_t offset, long line) const {
+        if constexpr (std::is_same_v<Splitter, RecordSplitter>)
+            return RecordSplitter(text, offset, line, source_, layout_.separator);
+        else
+            return PlainRecordSplitter(text, offset, line, layout_.separator);
+    }
+
     std::string where(long line) const { return source_ + ":" + std::to_string(line); }
 
     // Rows hold as many fields as the header; trailing empty ones beyond are let be.
@@ -319,7 +331,7 @@ std::optional<BarTable> readByBlocks(std::istream& in, std::istream::pos_type st
         if (end == 0) continue;  // one line longer than the block so far
         const std::string_view lines = text.substr(0, end);
         if (lines.find('"', offset) != std::string_view::npos) return giveUp();
-        line = reader.readStretch(prices, rows, lines, offset, line);
+        line = reader.readStretch<PlainRecordSplitter>(prices, rows, lines, offset, line);
         block.consume(end);
         offset = 0;
     }

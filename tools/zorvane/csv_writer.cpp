@@ -1,14 +1,22 @@
 #include "csv_writer.hpp"
 
-#include <charconv>
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <memory>
+
+#include "float_text.hpp"
 
 namespace zorvane_cli {
 namespace {
 
-// Rows are formatted into one buffer and written in blocks of this size.
-constexpr std::size_t kBlockBytes = 1 << 18;
+// Rows formatted and written at a time: the three chunks in flight hold
+// about a megabyte of minute bars, so that the peak memory stays where it was.
+constexpr std::size_t kChunkRows = 1 << 12;
+// Rounds in a row after which a second thread that keeps the first waiting is let go.
+constexpr int kSlowRoundsAtMost = 3;
 // The longest shortest float text, "-1.17549435e-38", with room to spare.
-constexpr std::ptrdiff_t kFloatChars = 24;
+constexpr std::size_t kFloatChars = 24;
 
 bool needsQuotes(std::string_view text, char separator) {
     for (char c : text)
@@ -26,54 +34,140 @@ void appendField(std::string& out, std::string_view text, char separator) {
     out += '"';
 }
 
+// The bytes that make a field need quotes: a quote, a line end, the separator.
+class QuoteTest {
+public:
+    explicit QuoteTest(char separator) {
+        for (unsigned char c : {'"', '\r', '\n', static_cast<char>(separator)}) special_[c] = true;
+    }
+    bool needsQuotes(std::string_view text) const {
+        for (char c : text)
+            if (special_[static_cast<unsigned char>(c)]) return true;
+        return false;
+    }
+
+private:
+    bool special_[256] = {};
+};
+
+// The text of a chunk of rows, in one buffer kept from chunk to chunk.
+class ChunkText {
+public:
+    void clear() { size_ = 0; }
+    // Where `bytes` more can be written; end() marks how many were.
+    char* room(std::size_t bytes) {
+        if (capacity_ - size_ < bytes) {
+            const std::size_t capacity = std::max(2 * capacity_, size_ + bytes);
+            std::unique_ptr<char[]> grown(new char[capacity]);
+            if (size_) std::memcpy(grown.get(), data_.get(), size_);
+            data_ = std::move(grown);
+            capacity_ = capacity;
+        }
+        return data_.get() + size_;
+    }
+    void end(const char* at) { size_ = static_cast<std::size_t>(at - data_.get()); }
+    const char* data() const { return data_.get(); }
+    std::size_t size() const { return size_; }
+
+private:
+    std::unique_ptr<char[]> data_;
+    std::size_t size_ = 0, capacity_ = 0;
+};
+
+// A time field at `at`, quoted (inner quotes doubled) where it must be.
+char* writeField(char* at, std::string_view text, const QuoteTest& quotes) {
+    if (!quotes.needsQuotes(text)) {
+        if (!text.empty()) std::memcpy(at, text.data(), text.size());
+        return at + text.size();
+    }
+    *at++ = '"';
+    for (char c : text) {
+        if (c == '"') *at++ = '"';
+        *at++ = c;
+    }
+    *at++ = '"';
+    return at;
+}
+
 }  // namespace
 
 void appendFloat(std::string& out, float value) {
     char buffer[32];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    out.append(buffer, result.ptr);
+    out.append(buffer, writeShortestFloat(buffer, value));
+}
+
+void runInTurn(const std::function<void()>& first, const std::function<void()>& second) {
+    first();
+    second();
 }
 
 bool writeIndicatorCsv(std::ostream& out, const BarTable& bars, const IndicatorOutputs& outputs,
-                       const std::vector<int>& modes) {
+                       const std::vector<int>& modes, const RunTogether& together) {
     const char sep = bars.separator;
-    std::string line;
-    appendField(line, bars.timeName, sep);
-    line += sep;
-    appendField(line, bars.priceAName, sep);
+    std::string header;
+    appendField(header, bars.timeName, sep);
+    header += sep;
+    appendField(header, bars.priceAName, sep);
     if (!bars.singlePrice) {
-        line += sep;
-        appendField(line, bars.priceBName, sep);
+        header += sep;
+        appendField(header, bars.priceBName, sep);
     }
-    for (int mode : modes) (line += sep) += kModeNames[mode - 1];
-    line += '\n';
+    for (int mode : modes) (header += sep) += kModeNames[mode - 1];
+    header += '\n';
+    out.write(header.data(), static_cast<std::streamsize>(header.size()));
 
-    line.reserve(kBlockBytes + 4096);
-    for (std::size_t i = 0; i < bars.size(); ++i) {
-        if (line.size() >= kBlockBytes) {
-            out.write(line.data(), static_cast<std::streamsize>(line.size()));
-            line.clear();
-        }
-        appendField(line, bars.time[i], sep);
-        // The numbers of a row go into a small buffer first: one append a row.
-        char numbers[(kModes + 2) * kFloatChars];
-        char* at = numbers;
-        auto put = [&at](float value) { at = std::to_chars(at, at + kFloatChars, value).ptr; };
-        *at++ = sep;
-        put(bars.priceA[i]);
-        if (!bars.singlePrice) {
+    // Rows [first, last) as the chunk's text.
+    const QuoteTest quotes(sep);
+    auto format = [&](std::size_t first, std::size_t last, ChunkText& text) {
+        text.clear();
+        for (std::size_t i = first; i < last; ++i) {
+            const std::string_view time = bars.time[i];
+            char* at = text.room(2 * time.size() + 2 + (kModes + 2) * (kFloatChars + 1) + 1);
+            at = writeField(at, time, quotes);
             *at++ = sep;
-            put(bars.priceB[i]);
+            at = writeShortestPrice(at, bars.priceA[i]);
+            if (!bars.singlePrice) {
+                *at++ = sep;
+                at = writeShortestPrice(at, bars.priceB[i]);
+            }
+            for (int mode : modes) {
+                *at++ = sep;
+                const float value = outputs[mode - 1][i];
+                if (!isNoValue(value)) at = writeShortestFloat(at, value);
+            }
+            *at++ = '\n';
+            text.end(at);
         }
-        for (int mode : modes) {
-            *at++ = sep;
-            const float value = outputs[mode - 1][i];
-            if (!isNoValue(value)) put(value);
-        }
-        *at++ = '\n';
-        line.append(numbers, at);
+    };
+    auto write = [&out](const ChunkText& text) { out.write(text.data(), static_cast<std::streamsize>(text.size())); };
+    // Each round: this thread writes the chunk the other formatted last round,
+    // formats and writes its own; the other formats the next.
+    ChunkText own, theirs, pending;
+    const std::size_t count = bars.size();
+    // Room for usual rows taken here, not on the other thread (whose memory
+    // would come from an arena of its own); the system maps only what is used.
+    for (ChunkText* text : {&own, &theirs, &pending}) text->room(std::min(count, kChunkRows) * 160);
+    // When the other thread keeps this one waiting longer than its own share
+    // takes, a few rounds running, it is not getting a processor (a machine
+    // busy with other work): the rest goes in turn. The bytes are the same.
+    using Clock = std::chrono::steady_clock;
+    int slowRounds = 0;
+    for (std::size_t first = 0; first < count; first += 2 * kChunkRows) {
+        const std::size_t middle = std::min(first + kChunkRows, count), last = std::min(middle + kChunkRows, count);
+        const Clock::time_point start = Clock::now();
+        Clock::time_point ownDone;
+        (slowRounds < kSlowRoundsAtMost ? together : runInTurn)(
+            [&] {
+                write(pending);
+                format(first, middle, own);
+                write(own);
+                ownDone = Clock::now();
+            },
+            [&] { format(middle, last, theirs); });
+        slowRounds = Clock::now() - ownDone > ownDone - start ? slowRounds + 1 : 0;
+        std::swap(pending, theirs);
     }
-    out.write(line.data(), static_cast<std::streamsize>(line.size()));
+    write(pending);
     out.flush();
     return static_cast<bool>(out);
 }

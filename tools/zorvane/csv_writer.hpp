@@ -1,6 +1,7 @@
 // Writes the bars and the chosen indicator columns as CSV.
 #pragma once
 
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -13,9 +14,16 @@ namespace zorvane_cli {
 // Shortest text that reads back as the same float ("nan", "inf" included).
 void appendFloat(std::string& out, float value);
 
+// Runs two tasks and returns when both are done: one after the other, or at
+// once (runTogether in the platform layer). The bytes written are the same.
+using RunTogether = std::function<void(const std::function<void()>& first, const std::function<void()>& second)>;
+void runInTurn(const std::function<void()>& first, const std::function<void()>& second);
+
 // Columns: time, the price column(s), then one per mode in `modes` (1 to 4).
-// The no-value marker becomes an empty cell. Returns false if writing failed.
+// The no-value marker becomes an empty cell. Rows are formatted a chunk at
+// a time, every other chunk by the second task of `together`, and written
+// in order. Returns false if writing failed.
 bool writeIndicatorCsv(std::ostream& out, const BarTable& bars, const IndicatorOutputs& outputs,
-                       const std::vector<int>& modes);
+                       const std::vector<int>& modes, const RunTogether& together = runInTurn);
 
 }  // namespace zorvane_cli

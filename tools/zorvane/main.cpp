@@ -149,7 +149,7 @@ int run(const Settings& settings) {
     std::optional<Output> svg, html;
     if (!settings.svg.empty()) svg.emplace(settings.svg);
     if (!settings.html.empty()) html.emplace(settings.html);
-    if (!cli::writeIndicatorCsv(csv.stream(), bars, outputs, modes))
+    if (!cli::writeIndicatorCsv(csv.stream(), bars, outputs, modes, cli::runTogether))
         throw std::runtime_error("cannot write " + settings.output);
     const std::string source = settings.input == "-" ? "standard input" : settings.input;
     const std::string title = "Zorvane Oscillator - " + source.substr(source.find_last_of(cli::kPathSeparators) + 1);

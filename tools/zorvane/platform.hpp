@@ -1,11 +1,12 @@
 // What differs between operating systems for the command-line host, in one
 // place: loading the module, the program's own folder, the command line and
-// paths in Unicode, replacing a file in one step, and whether a person
-// watches standard error. The rest of the tool works on UTF-8 strings and
+// paths in Unicode, replacing a file in one step, whether a person watches
+// standard error, and a second thread. The rest of the tool works on UTF-8 strings and
 // is one code base.
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -55,5 +56,11 @@ std::string createFileBeside(const std::string& path);
 // Puts `from` in the place of `to` in one step: a reader sees the old file
 // or the new one, never a part. Throws std::runtime_error("cannot write TO: reason").
 void replaceFile(const std::string& from, const std::string& to);
+
+// Runs `first` on this thread while `second` runs on another, and returns
+// when both are done; what either threw is thrown here, the first's before
+// the second's. Where no thread can be started, one after the other: the
+// tasks never depend on running at once.
+void runTogether(const std::function<void()>& first, const std::function<void()>& second);
 
 }  // namespace zorvane_cli

@@ -7,7 +7,10 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <stdexcept>
+#include <system_error>
+#include <thread>
 
 #include "platform.hpp"
 
@@ -63,6 +66,34 @@ std::string createFileBeside(const std::string& path) {
 void replaceFile(const std::string& from, const std::string& to) {
     if (std::rename(from.c_str(), to.c_str()) != 0)
         throw std::runtime_error("cannot write " + to + ": " + std::strerror(errno));
+}
+
+void runTogether(const std::function<void()>& first, const std::function<void()>& second) {
+    std::exception_ptr secondFailure;
+    auto runSecond = [&second, &secondFailure] {
+        try {
+            second();
+        } catch (...) {
+            secondFailure = std::current_exception();
+        }
+    };
+    std::thread other;
+    try {
+        other = std::thread(runSecond);
+    } catch (const std::system_error&) {  // no thread to be had: in turn
+        first();
+        second();
+        return;
+    }
+    std::exception_ptr firstFailure;
+    try {
+        first();
+    } catch (...) {
+        firstFailure = std::current_exception();
+    }
+    other.join();
+    if (firstFailure) std::rethrow_exception(firstFailure);
+    if (secondFailure) std::rethrow_exception(secondFailure);
 }
 
 }  // namespace zorvane_cli

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <stdexcept>
 
 #include "platform.hpp"
@@ -141,6 +142,47 @@ std::string createFileBeside(const std::string& path) {
 void replaceFile(const std::string& from, const std::string& to) {
     if (!MoveFileExW(wide(from).c_str(), wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         throw std::runtime_error("cannot write " + to + ": " + systemMessage(GetLastError()));
+}
+
+namespace {
+
+// The second task of runTogether and what it threw.
+struct SecondTask {
+    const std::function<void()>* task;
+    std::exception_ptr failure;
+};
+
+DWORD WINAPI runSecondTask(void* parameter) {
+    auto* second = static_cast<SecondTask*>(parameter);
+    try {
+        (*second->task)();
+    } catch (...) {
+        second->failure = std::current_exception();
+    }
+    return 0;
+}
+
+}  // namespace
+
+// mingw-w64's win32 thread model has no std::thread: the system's own threads.
+void runTogether(const std::function<void()>& first, const std::function<void()>& second) {
+    SecondTask task{&second, nullptr};
+    HANDLE other = CreateThread(nullptr, 0, runSecondTask, &task, 0, nullptr);
+    if (!other) {  // no thread to be had: in turn
+        first();
+        second();
+        return;
+    }
+    std::exception_ptr firstFailure;
+    try {
+        first();
+    } catch (...) {
+        firstFailure = std::current_exception();
+    }
+    WaitForSingleObject(other, INFINITE);
+    CloseHandle(other);
+    if (firstFailure) std::rethrow_exception(firstFailure);
+    if (task.failure) std::rethrow_exception(task.failure);
 }
 
 }  // namespace zorvane_cli

@@ -32,6 +32,7 @@ public:
     bool needsSecondPass() const;
 
 private:
+    bool parsePlainDecimal(std::string_view text, float& value);
     DecimalMark markSoFar() const;
 
     char fieldSeparator_;

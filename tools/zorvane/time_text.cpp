@@ -319,9 +319,48 @@ bool digitsWithFraction(std::string_view text) {
     return !text.empty();
 }
 
+// The forms most bar files hold, 2024-01-02, 2024-01-02 09:30:00 and
+// 2024-01-02T09:30:00Z (or with '.' or '/' in the date), read without the
+// scanner: the same point the general reading gives, or false for text
+// that is not exactly such a form or not a valid date and time, which the
+// general reading then decides.
+bool fixedIsoForm(std::string_view text, TimePoint& point) {
+    const std::size_t size = text.size();
+    if (size != 10 && size != 19 && !(size == 20 && text[19] == 'Z')) return false;
+    auto digits = [&text](std::size_t at, std::size_t count, std::int64_t& value) {
+        value = 0;
+        for (std::size_t i = at; i < at + count; ++i) {
+            if (!isDigit(text[i])) return false;
+            value = value * 10 + (text[i] - '0');
+        }
+        return true;
+    };
+    const char separator = text[4];
+    std::int64_t year, month, day;
+    if ((separator != '-' && separator != '.' && separator != '/') || text[7] != separator || !digits(0, 4, year) ||
+        !digits(5, 2, month) || !digits(8, 2, day) || !isValidDate(year, month, day))
+        return false;
+    const std::int64_t midnight = daysFromCivil(year, month, day) * kMicrosPerDay;
+    if (size == 10) {
+        point = TimePoint{midnight, true, false};
+        return true;
+    }
+    std::int64_t hour, minute, second;
+    if ((text[10] != ' ' && text[10] != 'T') || text[13] != ':' || text[16] != ':' || !digits(11, 2, hour) ||
+        !digits(14, 2, minute) || !digits(17, 2, second) || hour > 23 || minute > 59 || second > 60)
+        return false;
+    point = TimePoint{midnight + ((hour * 60 + minute) * 60 + second) * kMicrosPerSecond, false, false};
+    return true;
+}
+
 }  // namespace
 
 std::optional<TimePoint> parseTimePoint(std::string_view text, DayMonth order) {
+    if (TimePoint point; fixedIsoForm(trimmedBlanks(text), point)) return point;
+    return parseTimePointByScanner(text, order);
+}
+
+std::optional<TimePoint> parseTimePointByScanner(std::string_view text, DayMonth order) {
     text = trimmedBlanks(text);
     if (digitsWithFraction(text)) return compactOrEpoch(text);
     Scanner s(text);

@@ -21,6 +21,9 @@ struct TimePoint {
 };
 
 std::optional<TimePoint> parseTimePoint(std::string_view text, DayMonth order);
+// The general reading parseTimePoint falls back to when the text is not
+// one of the fixed ISO forms it reads directly; the same result for those too.
+std::optional<TimePoint> parseTimePointByScanner(std::string_view text, DayMonth order);
 
 // A date, date and time, or epoch number under either day-month reading.
 bool isTimeText(std::string_view text);
