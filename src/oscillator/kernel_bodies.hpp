@@ -162,54 +162,61 @@ bool angleAndChangeOfOneBar(const double (&components)[4], double phaseBefore, C
 // modulo 2^64, and a window's sum the difference of two totals.
 //
 // A bar's search stops after the fewest terms whose window passes 360, and
-// neighbouring bars need about as many terms as each other. So a vector of
-// bars probes the windows of the lengths its previous bar needed, give or
-// take kReach, each length one contiguous load across the lanes, and counts
-// the windows that pass 360 - margin and 360 + margin: where both counts
-// agree, no window next to the crossing lies within the margin of 360, and
-// the count gives the terms. A lane whose crossing lies outside the probed
-// lengths, or near 360, is in doubt and searched again by the stage. The
-// guess only decides how often that happens, never a result.
+// a bar never needs more than one term more than the bar before it (its
+// window of one term more holds the earlier bar's whole window). So a
+// vector of bars probes the windows from kBelow terms fewer than its
+// previous bar needed to W more, a fixed number of lengths (no branch that
+// mispredicts), each length one contiguous load across the lanes, and
+// counts the windows that pass 360 - margin and 360 + margin: where both
+// counts agree, no window next to the crossing lies within the margin of
+// 360, and the count gives the terms. A lane whose crossing lies outside the
+// probed lengths, or near 360, is in doubt and searched again by the stage.
+// The guess only decides how often that happens, never a result.
 template <class V>
 void rawPeriodsOf(const double* deltaPhase, int count, int termsBefore, double* found, std::uint64_t* doubts) {
-    constexpr int W = kLanes<V>, kTerms = kSearchLimit + 1, kReach = 8;
+    constexpr int W = kLanes<V>, kTerms = kSearchLimit + 1, kBelow = 6;
+    constexpr int kProbes = kBelow + W + 1;
+    static_assert(7 + kProbes - 1 <= kTerms + 1, "the probed lengths fit between 7 and 42 terms");
     typedef MaskOf<V> Words;
+    typedef WordsOf<V> Units;
     constexpr double kUnitsPerDegree = 0x1p52;
     const std::uint64_t kFullTurn = std::uint64_t{360} << 52;
     const auto kMargin = static_cast<std::uint64_t>(kSearchMarginDegrees * kUnitsPerDegree);
     // totals[i]: the changes of the bars from first - 41 to first + i - 42,
-    // padded at the end for the lanes past `count`. Changes in [1, 60] have
-    // exact conversions to units, whole numbers below 2^58.
+    // padded at the end for the lanes past `count`. Changes in [1, 60] (0 in
+    // the warm-up) are whole numbers of units below 2^58: the significand
+    // with its leading bit, shifted by the exponent, exactly.
     std::uint64_t totals[kChunkBars + kTerms + 1 + W];
     totals[0] = 0;
     const double* changes = deltaPhase - kTerms;
     int i = 0;
+    std::uint64_t running = 0;
     for (; i + W <= count + kTerms; i += W) {
-        const V units = loadLanes<V>(changes + i) * kUnitsPerDegree;
-        Words whole;
-#if defined(__AVX512DQ__)
-        if constexpr (W == 8) whole = reinterpret_cast<Words>(_mm512_cvttpd_epi64(__m512d(units)));
-        else
-#endif
-            for (int k = 0; k < W; ++k) whole[k] = static_cast<std::int64_t>(units[k]);
-        for (int k = 0; k < W; ++k) totals[i + k + 1] = totals[i + k] + static_cast<std::uint64_t>(whole[k]);
+        Units bits;
+        std::memcpy(&bits, changes + i, sizeof bits);
+        const Units exponent = ((bits >> 52) - 1023) & 7;
+        const Units units = (((bits & 0x000FFFFFFFFFFFFF) | 0x0010000000000000) << exponent) &
+                            reinterpret_cast<Units>(bits != 0);
+        for (int k = 0; k < W; ++k) totals[i + k + 1] = running += units[k];
     }
     for (; i < count + kTerms; ++i)
-        totals[i + 1] = totals[i] + static_cast<std::uint64_t>(static_cast<std::int64_t>(changes[i] * kUnitsPerDegree));
+        totals[i + 1] = running += static_cast<std::uint64_t>(static_cast<std::int64_t>(changes[i] * kUnitsPerDegree));
     for (int k = 0; k < W; ++k) totals[count + kTerms + 1 + k] = 0;
     // The totals wrap around: unsigned lanes, whose comparisons are unsigned.
-    typedef WordsOf<V> Units;
     auto passes = [](Units sum, std::uint64_t bound) { return reinterpret_cast<Words>(sum > bound); };
     for (int w = 0; w < (count + 63) / 64; ++w) doubts[w] = 0;
-    int guess = termsBefore > 6 && termsBefore <= kTerms ? termsBefore : 16;  // terms the previous bar needed
-    forEachVector<V>(count, [&](int k, int lanes) {
+    // The vectors of bars [k, k + lanes), given the terms the bar before
+    // needed (a guess), which it updates to the terms its last bar needed.
+    auto searchVector = [&](int k, int lanes, int& guess) {
         Units total;
         std::memcpy(&total, totals + k + kTerms + 1, sizeof total);
         // The windows of `shortest` to `longest` terms. One of 6 never passes
         // (changes are at most 60, so it needs no look), one of 42 is one too
         // long for the search but tells that 41 do not pass.
-        const int shortest = guess - kReach > 7 ? guess - kReach : 7;
-        const int longest = guess + kReach < kTerms + 1 ? guess + kReach : kTerms + 1;
+        int shortest = guess - kBelow;
+        shortest = shortest < 7 ? 7 : shortest > kTerms + 2 - kProbes ? kTerms + 2 - kProbes : shortest;
+        const int longest = shortest + kProbes - 1;
+        const std::uint64_t* starts = totals + k + kTerms + 1 - shortest;
         Words belowMargin = {}, aboveMargin = {};  // windows passing 360 - margin, 360 + margin
 #if defined(__AVX512F__)
         if constexpr (W == 8) {
@@ -218,25 +225,32 @@ void rawPeriodsOf(const double* deltaPhase, int count, int termsBefore, double* 
             const __m512i low = _mm512_set1_epi64(static_cast<long long>(kFullTurn - kMargin));
             const __m512i high = _mm512_set1_epi64(static_cast<long long>(kFullTurn + kMargin));
             const __m512i one = _mm512_set1_epi64(1);
-            __m512i below = _mm512_setzero_si512(), above = _mm512_setzero_si512();
-            for (int terms = shortest; terms <= longest; ++terms) {
-                const __m512i sum = _mm512_sub_epi64(__m512i(total),
-                                                     _mm512_loadu_si512(totals + k + kTerms + 1 - terms));
-                below = _mm512_mask_add_epi64(below, _mm512_cmpge_epu64_mask(sum, low), below, one);
-                above = _mm512_mask_add_epi64(above, _mm512_cmpgt_epu64_mask(sum, high), above, one);
+            // Two counts each, added at the end: half as long a chain.
+            __m512i below[2] = {}, above[2] = {};
+#pragma GCC unroll 32
+            for (int p = 0; p < kProbes; ++p) {
+                const __m512i sum = _mm512_sub_epi64(__m512i(total), _mm512_loadu_si512(starts - p));
+                below[p & 1] = _mm512_mask_add_epi64(below[p & 1], _mm512_cmpge_epu64_mask(sum, low), below[p & 1], one);
+                above[p & 1] = _mm512_mask_add_epi64(above[p & 1], _mm512_cmpgt_epu64_mask(sum, high), above[p & 1], one);
             }
-            belowMargin = reinterpret_cast<Words>(below);
-            aboveMargin = reinterpret_cast<Words>(above);
+            belowMargin = reinterpret_cast<Words>(_mm512_add_epi64(below[0], below[1]));
+            aboveMargin = reinterpret_cast<Words>(_mm512_add_epi64(above[0], above[1]));
         } else
 #endif
-            for (int terms = shortest; terms <= longest; ++terms) {
+        {
+            Words below[2] = {}, above[2] = {};
+#pragma GCC unroll 32
+            for (int p = 0; p < kProbes; ++p) {
                 Units start;
-                std::memcpy(&start, totals + k + kTerms + 1 - terms, sizeof start);
+                std::memcpy(&start, starts - p, sizeof start);
                 const Units sum = total - start;
-                belowMargin -= passes(sum, kFullTurn - kMargin - 1);  // sum >= 360 - margin
-                aboveMargin -= passes(sum, kFullTurn + kMargin);      // sum > 360 + margin
+                below[p & 1] -= passes(sum, kFullTurn - kMargin - 1);  // sum >= 360 - margin
+                above[p & 1] -= passes(sum, kFullTurn + kMargin);      // sum > 360 + margin
             }
-        const Words probes = Words{} + (longest - shortest + 1);
+            belowMargin = below[0] + below[1];
+            aboveMargin = above[0] + above[1];
+        }
+        const Words probes = Words{} + kProbes;
         // The fewest terms that pass, if the shortest window does not (or
         // is the shortest possible) and the longest does (or is 42 long).
         const Words needed = (longest + 1) - aboveMargin;
@@ -250,7 +264,39 @@ void rawPeriodsOf(const double* deltaPhase, int count, int termsBefore, double* 
         doubts[k / 64] |= static_cast<std::uint64_t>(laneBits<V>(firstLanes<V>(lanes) & ~sure)) << (k % 64);
         const std::int64_t last = needed[lanes - 1];
         guess = last <= kTerms ? static_cast<int>(last) : guess;
-    });
+    };
+    // Each guess waits on the vector before: a chain from vector to vector
+    // that would leave the processor idle. So the bars are split in kChains
+    // runs searched in turn, each run's first guess found by a binary search
+    // of the bar before it (the fewest terms whose window passes 360; the
+    // windows' sums grow with their length).
+    constexpr int kChains = 4;
+    const int vectors = (count + W - 1) / W;
+    int next[kChains], end[kChains], guesses[kChains];
+    for (int c = 0; c < kChains; ++c) {
+        next[c] = vectors * c / kChains * W;
+        end[c] = vectors * (c + 1) / kChains * W;
+        int fewest = 7, most = kTerms + 1;  // the bar before the run needs more than 6, at most 42
+        const std::uint64_t total = totals[next[c] + kTerms];
+        while (fewest < most) {
+            const int middle = (fewest + most) / 2;
+            const bool passes = total - totals[next[c] + kTerms - middle] > kFullTurn;
+            fewest = passes ? fewest : middle + 1;
+            most = passes ? middle : most;
+        }
+        guesses[c] = fewest;
+    }
+    guesses[0] = termsBefore > 6 && termsBefore <= kTerms ? termsBefore : guesses[0];
+    for (bool more = true; more;) {
+        more = false;
+        for (int c = 0; c < kChains; ++c) {
+            if (next[c] >= end[c]) continue;
+            const int lanes = count - next[c] < W ? count - next[c] : W;
+            searchVector(next[c], lanes, guesses[c]);
+            next[c] += W;
+            more = true;
+        }
+    }
 }
 
 // Correlation sums, a vector of neighbouring bars at a time, each lane a bar
