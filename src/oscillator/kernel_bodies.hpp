@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <type_traits>
+#include <utility>
 
 #include "angle_table.hpp"
 #include "certification.hpp"
@@ -71,6 +72,18 @@ inline void storeFloats(float* out, V v, int lanes) {
     for (int k = 0; k < lanes; ++k) out[k] = f[k];
 }
 
+// The last lane of `before` followed by the lanes of `now` but its last:
+// each lane's neighbour one bar earlier.
+template <class M, std::size_t... I>
+inline M laneBeforeOf(M before, M now, std::index_sequence<I...>) {
+    return __builtin_shufflevector(before, now, sizeof...(I), (sizeof...(I) + 1 + I)...);
+}
+template <class M>
+inline M laneBefore(M before, M now) {
+    constexpr std::size_t kCount = sizeof(M) / sizeof(before[0]);
+    return laneBeforeOf(before, now, std::make_index_sequence<kCount - 1>{});
+}
+
 // Mode 1's averages from the bars' sums: sum / (period + 2), stored as floats.
 template <class V>
 void averagesOf(const double* sums, const double* period, int count, float* out) {
@@ -129,14 +142,20 @@ void phaseAnglesOf(const double* inPhase, const double* quadrature, int count, d
 template <class V>
 bool phaseChangesOf(const double* phase, int count, double* deltaPhase, Certainty* certainty) {
     MaskOf<V> anyDoubt = {};
+    // The words of the bars before come from the vector before, moved up a
+    // lane, not from memory: a load overlapping the store just made would
+    // wait for it. Only their kExactPhase bits are read, which no store here
+    // changes.
+    MaskOf<V> previous = MaskOf<V>{} + certainty[-1];
     forEachVector<V>(count, [&](int k, int lanes) {
         MaskOf<V> words, doubt;
+        const MaskOf<V> now = loadMask<V>(certainty + k, lanes);
         const V change = changeOf(loadSome<V>(phase + k - 1, lanes), loadSome<V>(phase + k, lanes),
-                                  loadMask<V>(certainty + k - 1, lanes), loadMask<V>(certainty + k, lanes), words,
-                                  doubt);
+                                  laneBefore(previous, now), now, words, doubt);
         storeSome(deltaPhase + k, change, lanes);
         storeMask<V>(certainty + k, words, lanes);
         anyDoubt |= doubt;
+        previous = now;
     });
     return anyLane<V>(anyDoubt);
 }
