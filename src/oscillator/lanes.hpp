@@ -140,7 +140,10 @@ inline V estrin(V z, const double (&highestFirst)[N]) {
     V level[N];
     for (int i = 0; i < N; ++i) level[i] = V{} + highestFirst[N - 1 - i];  // lowest degree first
     int terms = N;
+    // Unrolled whole, so that the levels stay in registers.
+#pragma GCC unroll 8
     for (V power = z; terms > 1; power = power * power) {
+#pragma GCC unroll 16
         for (int j = 0; 2 * j < terms; ++j)
             level[j] = 2 * j + 1 < terms ? multiplyAdd(level[2 * j + 1], power, level[2 * j]) : level[2 * j];
         terms = (terms + 1) / 2;
