@@ -4,6 +4,7 @@
 
 #include "certification.hpp"
 #include "comparisons.hpp"
+#include "price_following.hpp"
 
 namespace zorvane::detail {
 namespace {
@@ -166,10 +167,15 @@ private:
 // The in-phase and quadrature filters run from bar to bar; the previous
 // bar's components are carried in locals rather than read back from the
 // series they were just stored in.
+//
+// With `smoothedOut`, mode 2's smoothed price too (and its output from
+// out[0] on): a third chain from bar to bar, which the processor overlaps
+// with the other two when it is in the same loop.
 template <class Layout>
-void filterComponents(const SeriesSet<Layout>& s, Bar first, Bar last) {
+void filterComponents(const SeriesSet<Layout>& s, Bar first, Bar last, float* smoothedOut = nullptr) {
     double inPhaseBefore = s.inPhase[first - 1];
     double quadratureBefore = s.quadrature[first - 1];
+    double smoothedBefore = s.smoothedPrice[first - 1];
     for (Bar l = first; l < last; ++l) {
         const double difference = s.mid[l] - s.mid[l - 6];
         s.differenced[l] = difference;
@@ -177,7 +183,20 @@ void filterComponents(const SeriesSet<Layout>& s, Bar first, Bar last) {
                          0.75 * (difference - s.differenced[l - 6]);
         inPhaseBefore = s.inPhase[l] = 0.33 * s.differenced[l - 3] + 0.67 * inPhaseBefore;
         quadratureBefore = s.quadrature[l] = 0.2 * q + 0.8 * quadratureBefore;
+        if (smoothedOut) {
+            smoothedBefore = s.smoothedPrice[l] = smoothedPriceOf(l, s.mid[l], s.mid[l - 3], smoothedBefore);
+            smoothedOut[l - first] = toOutput(smoothedBefore);
+        }
     }
+}
+
+// The smoothed period after `previous` given the raw period. For whole
+// numbers p <= 37 and r <= 40, 0.75 p + 0.25 r is computed exactly in
+// doubles (every term is a small multiple of 0.25), so its truncation is the
+// integer quotient (3p + r) / 4: the same value without a conversion chain
+// from bar to bar.
+inline std::uint32_t nextPeriod(std::uint32_t previous, double rawPeriod) {
+    return (3 * previous + static_cast<std::uint32_t>(rawPeriod)) >> 2;
 }
 
 // Angles and changes of one bar of a ring, through the one-bar kernel.
@@ -243,9 +262,16 @@ void searchRawPeriods(const SeriesSet<Layout>& s, Bar first, Bar last, StageCont
     // Without a pass over 360 the bar keeps the previous bar's raw period
     // (carried in a local: the series would make a chain through memory).
     double previous = s.rawPeriod[first - 1];
-    auto record = [&s, &previous](Bar bar, double found) {
+    // A batch call smooths the periods here too (smoothPeriods' formula):
+    // its chain from bar to bar then overlaps this one.
+    auto period = static_cast<std::uint32_t>(s.period[first - 1]);
+    auto record = [&s, &previous, &period](Bar bar, double found) {
         previous = isZero(found) ? previous : found;
         s.rawPeriod[bar] = previous;
+        if constexpr (Layout::kContiguous) {
+            period = nextPeriod(period, previous);
+            s.period[bar] = period;
+        }
     };
     Bar l = first;
     if constexpr (Layout::kContiguous) {
@@ -286,15 +312,17 @@ void searchRawPeriods(const SeriesSet<Layout>& s, Bar first, Bar last, StageCont
 
 template <class Layout>
 void smoothPeriods(const SeriesSet<Layout>& s, Bar first, Bar last) {
-    // For whole numbers p <= 37 and r <= 40, 0.75 p + 0.25 r is computed
-    // exactly in doubles (every term is a small multiple of 0.25), so its
-    // truncation is the integer quotient (3p + r) / 4: the same value
-    // without a conversion chain from bar to bar.
     auto previous = static_cast<std::uint32_t>(s.period[first - 1]);
     for (Bar l = first; l < last; ++l) {
-        previous = (3 * previous + static_cast<std::uint32_t>(s.rawPeriod[l])) >> 2;
+        previous = nextPeriod(previous, s.rawPeriod[l]);
         s.period[l] = previous;
     }
+}
+
+void measureChunk(const WorkingSeries& s, Bar first, Bar last, StageContext& context, float* smoothedOut) {
+    filterComponents(s, first, last, smoothedOut);
+    measureAnglesAndChanges(s, first, last, context);
+    searchRawPeriods(s, first, last, context);
 }
 
 // The two layouts the stages run over.

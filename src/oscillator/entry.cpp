@@ -72,11 +72,12 @@ struct Windows {
 // mode m's values from outputs[m - 1][first] on. Sine and lead sine share
 // one correlation.
 void writeOutputs(const WorkingSeries& s, float* const (&outputs)[4], Bar first, Bar last,
-                  StageContext& context) {
+                  StageContext& context, bool smoothedPricesWritten) {
     auto at = [first](float* out) { return out ? out + first : nullptr; };
     if (outputs[kCycleAverage - 1])
         averageOverCycles(s, first, last, at(outputs[kCycleAverage - 1]), context.kernels);
-    if (outputs[kSmoothedPrice - 1]) smoothPrices(s, first, last, at(outputs[kSmoothedPrice - 1]));
+    if (outputs[kSmoothedPrice - 1] && !smoothedPricesWritten)
+        smoothPrices(s, first, last, at(outputs[kSmoothedPrice - 1]));
     if (outputs[kSine - 1] || outputs[kLeadSine - 1])
         phaseOutputs(s, context, first, last, at(outputs[kSine - 1]), at(outputs[kLeadSine - 1]));
 }
@@ -121,12 +122,13 @@ void runChunks(WorkingSeries s, const float* priceA, const float* priceB, float*
             for (Bar l = first; l < last; ++l) {
                 s.mid[l] = meanPrice(priceA[l], priceB[l]);
                 measureCycles(s, l, l + 1, context);
-                writeOutputs(s, outputs, l, l + 1, context);
+                writeOutputs(s, outputs, l, l + 1, context, false);
             }
         } else {
             for (Bar l = first; l < last; ++l) s.mid[l] = meanPrice(priceA[l], priceB[l]);
-            measureCycles(s, first, last, context);
-            writeOutputs(s, outputs, first, last, context);
+            float* smoothed = outputs[kSmoothedPrice - 1];
+            measureChunk(s, first, last, context, smoothed ? smoothed + first : nullptr);
+            writeOutputs(s, outputs, first, last, context, true);
         }
         if (extent) notePeriods(s, first, last, *extent);
         if (last == count) break;

@@ -117,9 +117,7 @@ void smoothPrices(const SeriesSet<Layout>& s, Bar first, Bar last, float* out) {
     // series it would put a store and a load into the chain from bar to bar.
     double previous = s.smoothedPrice[first - 1];
     for (Bar l = first; l < last; ++l) {
-        const double mid = s.mid[l];
-        double smoothed = 0.33 * (mid + 0.5 * (mid - s.mid[l - 3])) + 0.67 * previous;
-        if (l < kFirstSmoothedBar) smoothed = mid;
+        const double smoothed = smoothedPriceOf(l, s.mid[l], s.mid[l - 3], previous);
         s.smoothedPrice[l] = previous = smoothed;
         if (out) out[l - first] = toOutput(smoothed);
     }
