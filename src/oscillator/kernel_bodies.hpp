@@ -84,12 +84,79 @@ inline M laneBefore(M before, M now) {
     return laneBeforeOf(before, now, std::make_index_sequence<kCount - 1>{});
 }
 
-// Mode 1's averages from the bars' sums: sum / (period + 2), stored as floats.
+// Mode 1's averages, where every sum the bars may need is exact; false,
+// with nothing stored, where that cannot be shown.
+//
+// Every sum of up to 1024 of the mean prices, in any order, is exact when
+// all are multiples of one power of two q and no sum reaches 2^53 q. A mean
+// whose low 24 significand bits are zero (any mean of two floats less than
+// 2^5 apart in magnitude) with biased exponent E is a multiple of 2^(E -
+// 1051) and below 2^(E - 1022); so with E between Emin and Emax, sums of N
+// terms are exact if N 2^(Emax - 1022) <= 2^(53 + Emin - 1051), that is if
+// Emax - Emin + log2(N) <= 24. Zeros are multiples of anything (and take no
+// part in Emin; subnormals count as 1); NaN and infinities never qualify.
+//
+// Then each bar's sum is the difference of two running totals, which may be
+// added in any order: the value the literal term-by-term sum reaches too.
 template <class V>
-void averagesOf(const double* sums, const double* period, int count, float* out) {
-    forEachVector<V>(count, [&](int k, int lanes) {
-        storeFloats(out + k, loadSome<V>(sums + k, lanes) / (loadSome<V>(period + k, lanes) + 2.0), lanes);
+bool averagesOf(const double* mid, const double* period, int count, int before, float* out) {
+    constexpr int W = kLanes<V>, kMostTermsLog2 = 10;
+    constexpr int kMostTotals = kChunkBars + kMaxPeriod + 2;
+    const int n = before + count;
+    if (n > kMostTotals) return false;
+    static_assert(kMostTotals <= 1 << kMostTermsLog2, "sums stay within the exact range");
+    typedef MaskOf<V> Words;
+    const double* values = mid - before;
+    // The magnitudes' extremes as doubles (the order of doubles is their
+    // exponents' order), the low bits, and whether all are finite.
+    const V kInfinity = V{} + __builtin_inf();
+    V highest = {}, lowest = kInfinity;
+    Words lowBits = {}, finite = Words{} - 1;
+    forEachVector<V>(n, [&](int k, int lanes) {
+        const V magnitude = absolute(loadSome<V>(values + k, lanes));  // missing lanes are 0
+        lowBits |= asBits(magnitude) & ((std::int64_t{1} << 24) - 1);
+        finite &= magnitude <= __DBL_MAX__;
+        highest = select(magnitude > highest, magnitude, highest);
+        const V nonZero = select(magnitude == 0.0, kInfinity, magnitude);
+        lowest = select(nonZero < lowest, nonZero, lowest);
     });
+    std::int64_t emax = 0, emin = 2047, low = 0;
+    for (int k = 0; k < W; ++k) {
+        if (!finite[k]) return false;
+        low |= lowBits[k];
+        const std::int64_t high = asBits(highest)[k] >> 52, least = asBits(lowest)[k] >> 52;
+        emax = high > emax ? high : emax;
+        emin = least < emin ? least : emin;
+    }
+    emin = emin == 0 ? 1 : emin;
+    if (low != 0 || emax + kMostTermsLog2 > emin + 24) return false;
+    // totals[i]: the first i values, four at a time with one addition from
+    // one four to the next (exact sums: any order gives the same values).
+    double totals[kMostTotals + 1];
+    totals[0] = 0.0;
+    double running = 0.0;
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const double pair = values[i] + values[i + 1];
+        totals[i + 1] = running + values[i];
+        totals[i + 2] = running + pair;
+        totals[i + 3] = (running + pair) + values[i + 2];
+        running += pair + (values[i + 2] + values[i + 3]);
+        totals[i + 4] = running;
+    }
+    for (; i < n; ++i) totals[i + 1] = running += values[i];
+    // Bar k's sum: its P + 2 values, the totals' difference from before + k
+    // - P - 1 to before + k + 1.
+    forEachVector<V>(count, [&](int k, int lanes) {
+        const V periods = loadSome<V>(period + k, lanes);
+        V sums = {};
+        for (int j = 0; j < lanes; ++j) {
+            const int last = before + k + j + 1;
+            sums[j] = totals[last] - totals[last - static_cast<int>(periods[j]) - 2];
+        }
+        storeFloats(out + k, sums / (periods + 2.0), lanes);
+    });
+    return true;
 }
 
 // A vector of bars' phase angles from their components, and where they are
