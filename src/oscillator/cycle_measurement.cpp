@@ -195,8 +195,11 @@ void filterComponents(const SeriesSet<Layout>& s, Bar first, Bar last, float* sm
 // doubles (every term is a small multiple of 0.25), so its truncation is the
 // integer quotient (3p + r) / 4: the same value without a conversion chain
 // from bar to bar.
-inline std::uint32_t nextPeriod(std::uint32_t previous, double rawPeriod) {
+inline std::uint32_t nextPeriod(std::uint32_t previous, std::int32_t rawPeriod) {
     return (3 * previous + static_cast<std::uint32_t>(rawPeriod)) >> 2;
+}
+inline std::uint32_t nextPeriod(std::uint32_t previous, double rawPeriod) {
+    return nextPeriod(previous, static_cast<std::int32_t>(rawPeriod));
 }
 
 // Angles and changes of one bar of a ring, through the one-bar kernel.
@@ -283,8 +286,26 @@ void searchRawPeriods(const SeriesSet<Layout>& s, Bar first, Bar last, StageCont
             for (; l < last; l += kChunkBars) {
                 const int n = static_cast<int>(last - l < kChunkBars ? last - l : kChunkBars);
                 context.kernels.rawPeriods(s.deltaPhase.at(l), n, static_cast<int>(previous) + 1, found, doubts);
-                for (int k = 0; k < n; ++k)
-                    record(l + k, doubts[k / 64] >> (k % 64) & 1 ? searchOneCertified(s, l + k, context) : found[k]);
+                // A search redone may make earlier changes exact, which
+                // changes no other bar's result (each is the exact one).
+                for (int w = 0; w < (n + 63) / 64; ++w)
+                    for (std::uint64_t doubt = doubts[w]; doubt; doubt &= doubt - 1) {
+                        const int k = 64 * w + __builtin_ctzll(doubt);
+                        found[k] = searchOneCertified(s, l + k, context);
+                    }
+                // Then the record without a branch: whole numbers, held in
+                // integers, so that each chain step is one instruction or three.
+                double* rawPeriods = s.rawPeriod.at(l);
+                double* periods = s.period.at(l);
+                auto held = static_cast<std::int32_t>(previous);
+                for (int k = 0; k < n; ++k) {
+                    const auto stop = static_cast<std::int32_t>(found[k]);  // 0 or 6 to 40
+                    held = stop != 0 ? stop : held;
+                    rawPeriods[k] = held;
+                    period = nextPeriod(period, held);
+                    periods[k] = period;
+                }
+                previous = held;
             }
             return;
         }
