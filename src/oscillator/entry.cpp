@@ -138,6 +138,22 @@ void runChunks(WorkingSeries s, const float* priceA, const float* priceB, float*
     }
 }
 
+// Mode 2's values read nothing of the cycle measurement: only the mean
+// prices and the previous value. So a call that wants them alone (and not
+// the period's range) runs that chain alone, over bars from 6 on, reading
+// each bar's prices after storing the previous bar's value, as the bar loop
+// does (which keeps the result when output overlaps a price array).
+void smoothPricesAlone(const float* priceA, const float* priceB, Bar count, float* out, const WorkingSeries& s) {
+    double mids[3] = {s.mid[kWarmupBars - 3], s.mid[kWarmupBars - 2], s.mid[kWarmupBars - 1]};  // bars l - 3 to l - 1
+    double previous = s.smoothedPrice[kWarmupBars - 1];
+    for (Bar l = kWarmupBars; l < count; ++l) {
+        const double mid = meanPrice(priceA[l], priceB[l]);
+        previous = smoothedPriceOf(l, mid, mids[0], previous);
+        out[l] = toOutput(previous);
+        mids[0] = mids[1], mids[1] = mids[2], mids[2] = mid;
+    }
+}
+
 bool overlapsAtOffset(const float* price, const float* output, Bar count) {
     if (price == output) return false;
     const auto p = reinterpret_cast<std::uintptr_t>(price);
@@ -175,6 +191,12 @@ bool runModes(const float* priceA, const float* priceB, Bar count, float* const 
         for (float* output : outputs)
             if (output) output[j] = noValueMarker();
         warmUpBar(s, j, meanPrice(priceA[j], priceB[j]));
+    }
+
+    if (!extent && outputs[kSmoothedPrice - 1] && !outputs[kCycleAverage - 1] && !outputs[kSine - 1] &&
+        !outputs[kLeadSine - 1]) {
+        smoothPricesAlone(priceA, priceB, count, outputs[kSmoothedPrice - 1], s);
+        return true;
     }
 
     bool barByBar = false;
