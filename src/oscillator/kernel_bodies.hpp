@@ -84,6 +84,25 @@ inline M laneBefore(M before, M now) {
     return laneBeforeOf(before, now, std::make_index_sequence<kCount - 1>{});
 }
 
+// Lane j of v moved to lane j + s, zeros below: for sums across lanes.
+template <int S, class U, std::size_t... I>
+inline U lanesUpOf(U v, std::index_sequence<I...>) {
+    return __builtin_shufflevector(v, U{}, (I >= S ? I - S : sizeof...(I))...);
+}
+template <int S, class U>
+inline U lanesUp(U v) {
+    return lanesUpOf<S>(v, std::make_index_sequence<sizeof(U) / sizeof(v[0])>{});
+}
+// Every lane the last lane of v.
+template <class U, std::size_t... I>
+inline U lastLaneOf(U v, std::index_sequence<I...>) {
+    return __builtin_shufflevector(v, v, (I * 0 + sizeof...(I) - 1)...);
+}
+template <class U>
+inline U lastLane(U v) {
+    return lastLaneOf(v, std::make_index_sequence<sizeof(U) / sizeof(v[0])>{});
+}
+
 // Mode 1's averages, where every sum the bars may need is exact; false,
 // with nothing stored, where that cannot be shown.
 //
@@ -277,14 +296,22 @@ void rawPeriodsOf(const double* deltaPhase, int count, int termsBefore, double* 
     const double* changes = deltaPhase - kTerms;
     int i = 0;
     std::uint64_t running = 0;
+    Units carried = {};  // every lane the total before the vector
     for (; i + W <= count + kTerms; i += W) {
         Units bits;
         std::memcpy(&bits, changes + i, sizeof bits);
         const Units exponent = ((bits >> 52) - 1023) & 7;
         const Units units = (((bits & 0x000FFFFFFFFFFFFF) | 0x0010000000000000) << exponent) &
                             reinterpret_cast<Units>(bits != 0);
-        for (int k = 0; k < W; ++k) totals[i + k + 1] = running += units[k];
+        // The running totals across the lanes in log2(W) shifted additions.
+        Units sums = units + lanesUp<1>(units);
+        if constexpr (W > 2) sums += lanesUp<2>(sums);
+        if constexpr (W > 4) sums += lanesUp<4>(sums);
+        sums += carried;
+        std::memcpy(totals + i + 1, &sums, sizeof sums);
+        carried = lastLane(sums);
     }
+    running = carried[0];
     for (; i < count + kTerms; ++i)
         totals[i + 1] = running += static_cast<std::uint64_t>(static_cast<std::int64_t>(changes[i] * kUnitsPerDegree));
     for (int k = 0; k < W; ++k) totals[count + kTerms + 1 + k] = 0;
