@@ -57,7 +57,18 @@ double cyclePhase(double sineSum, double cosineSum, double period, double unroun
 
 void AngleTable::fill(int period) {
     const int offset = rowOffset(period);
+    // An even period's even terms are its half's angles bit for bit: 2m times
+    // the constant is twice m times it exactly, and the quotient by 2Q is
+    // then the same rounded value as the one by Q. So where the half's row
+    // is there, they are copied from it rather than computed again.
+    const int half = period / 2;
+    const bool halfFilled = period % 2 == 0 && (filledRows_ >> half & 1u);
     for (int n = 0; n < period; ++n) {
+        if (halfFilled && n % 2 == 0) {
+            sines_[offset + n] = sines_[rowOffset(half) + n / 2];
+            cosines_[offset + n] = cosines_[rowOffset(half) + n / 2];
+            continue;
+        }
         const double angle = static_cast<double>(n) * kFullTurnRadians / static_cast<double>(period);
         sines_[offset + n] = std::sin(angle);
         cosines_[offset + n] = std::cos(angle);
