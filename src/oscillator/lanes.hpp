@@ -139,11 +139,14 @@ template <class V, int N>
 inline V estrin(V z, const double (&highestFirst)[N]) {
     V level[N];
     for (int i = 0; i < N; ++i) level[i] = V{} + highestFirst[N - 1 - i];  // lowest degree first
+    // A step count the compiler can see, so that it unrolls the steps (a
+    // loop left in place costs a single bar more than the evaluation).
+    constexpr int kSteps = N > 1 ? 32 - __builtin_clz(N - 1) : 0;
     int terms = N;
-    // Unrolled whole, so that the levels stay in registers.
+    V power = z;
 #pragma GCC unroll 8
-    for (V power = z; terms > 1; power = power * power) {
-#pragma GCC unroll 16
+    for (int step = 0; step < kSteps; ++step, power = power * power) {
+#pragma GCC unroll 8
         for (int j = 0; 2 * j < terms; ++j)
             level[j] = 2 * j + 1 < terms ? multiplyAdd(level[2 * j + 1], power, level[2 * j]) : level[2 * j];
         terms = (terms + 1) / 2;
