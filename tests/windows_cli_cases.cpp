@@ -22,8 +22,11 @@
 
 #include "bar_file_samples.hpp"
 #include "series_generator.hpp"
+#include "test_files.hpp"
 
 namespace fs = std::filesystem;
+
+using zorvane::test::readFile;
 
 namespace {
 
@@ -32,11 +35,6 @@ fs::path casesDir;
 void writeFile(const fs::path& file, const std::string& bytes) {
     fs::create_directories(file.parent_path());
     std::ofstream(file, std::ios::binary) << bytes;
-}
-
-std::string readFile(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 // A case: its arguments, the files its working folder starts with, its standard input.

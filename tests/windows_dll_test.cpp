@@ -22,9 +22,13 @@
 
 #include "reference/literal_oscillator.hpp"
 #include "series_generator.hpp"
+#include "test_files.hpp"
 #include "zorvane/oscillator.h"
 
 namespace fs = std::filesystem;
+
+using zorvane::test::commandOutput;
+using zorvane::test::readFile;
 
 namespace {
 
@@ -44,23 +48,7 @@ std::vector<WindowsBuild> windowsBuilds() {
     return builds;
 }
 
-std::string capture(const std::string& command) {
-    std::string output;
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    char buffer[4096];
-    while (pipe && std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
-    if (pipe) pclose(pipe);
-    return output;
-}
-
 std::string quoted(const fs::path& p) { return "'" + p.string() + "'"; }
-
-std::string readText(const fs::path& file) {
-    std::ifstream in(file);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 const fs::path kResults = ZORVANE_WINDOWS_RESULTS;
 
@@ -73,7 +61,7 @@ protected:
     fs::path results() const { return kResults / GetParam().arch; }
     // Where the programs ran: natively or in the 32-bit guest.
     std::string where() const {
-        std::string text = readText(results() / "runner");
+        std::string text = readFile(results() / "runner");
         while (!text.empty() && text.back() == '\n') text.pop_back();
         return text.empty() ? "Wine" : text;
     }
@@ -90,7 +78,7 @@ protected:
             return ::testing::AssertionFailure()
                    << program << ".exe (" << GetParam().arch << ") ran before the DLL was last built: "
                    << "scripts/run-windows-tests runs the programs again";
-        const std::string code = readText(status), output = readText(results() / (program + ".out"));
+        const std::string code = readFile(status), output = readFile(results() / (program + ".out"));
         // dll_compare reports differing runs rather than failed checks.
         const bool reportsPass = output.find(" 0 failed") != std::string::npos || output.find(" in 0 runs") != std::string::npos;
         if (std::stoi(code) != 0 || !reportsPass)
@@ -101,7 +89,7 @@ protected:
 };
 
 TEST_P(WindowsDll, ExportsOnlyTheEntryUndecorated) {
-    const std::string table = capture(objdump() + " -p " + quoted(dll()));
+    const std::string table = commandOutput(objdump() + " -p " + quoted(dll()));
     const auto start = table.find("[Ordinal/Name Pointer] Table");
     ASSERT_NE(start, std::string::npos) << table;
     std::istringstream lines(table.substr(start));
@@ -114,7 +102,7 @@ TEST_P(WindowsDll, ExportsOnlyTheEntryUndecorated) {
 }
 
 TEST_P(WindowsDll, ImportsOnlySystemLibraries) {
-    const std::string table = capture(objdump() + " -p " + quoted(dll()));
+    const std::string table = commandOutput(objdump() + " -p " + quoted(dll()));
     std::set<std::string> imports;
     std::istringstream lines(table);
     std::string line;

@@ -22,29 +22,19 @@
 
 #include "pe_version_info.hpp"
 #include "series_generator.hpp"
+#include "test_files.hpp"
 #include "windows/linked_host_series.h"
 #include "zorvane/oscillator.h"
 
 namespace fs = std::filesystem;
 
+using zorvane::test::commandOutput;
+using zorvane::test::readFile;
+
 namespace {
 
 const fs::path kResults = ZORVANE_WINDOWS_RESULTS;
 const std::string kVersion = ZORVANE_VERSION;
-
-std::string readFile(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-std::string capture(const std::string& command) {
-    std::string output;
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    char buffer[4096];
-    while (pipe && std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
-    if (pipe) pclose(pipe);
-    return output;
-}
 
 // Every file below a folder, by its path relative to it, with its bytes.
 std::map<std::string, std::string> filesIn(const fs::path& dir) {
@@ -129,7 +119,7 @@ TEST_P(WindowsZip, VersionResourcesNameTheRelease) {
 }
 
 TEST_P(WindowsZip, ExportsAndImportsAsAHostNeeds) {
-    const std::string dll = capture(objdump() + " -p '" + (unpacked() / "Zorvane Oscillator.dll").string() + "'");
+    const std::string dll = commandOutput(objdump() + " -p '" + (unpacked() / "Zorvane Oscillator.dll").string() + "'");
     const auto table = dll.find("[Ordinal/Name Pointer] Table");
     ASSERT_NE(table, std::string::npos) << dll;
     std::istringstream lines(dll.substr(table));
@@ -142,7 +132,7 @@ TEST_P(WindowsZip, ExportsAndImportsAsAHostNeeds) {
     for (const auto& [file, allowed] : std::vector<std::pair<std::string, std::set<std::string>>>{
              {"Zorvane Oscillator.dll", {"KERNEL32.dll", "msvcrt.dll"}},
              {"zorvane.exe", {"KERNEL32.dll", "msvcrt.dll"}}}) {
-        std::istringstream table(capture(objdump() + " -p '" + (unpacked() / file).string() + "'"));
+        std::istringstream table(commandOutput(objdump() + " -p '" + (unpacked() / file).string() + "'"));
         std::set<std::string> imports;
         while (std::getline(table, line))
             if (line.find("DLL Name:") != std::string::npos) imports.insert(line.substr(line.find(':') + 2));

@@ -8,9 +8,9 @@
 #include "bar_loop.hpp"
 #include "cycle_measurement.hpp"
 #include "floating_point_guard.hpp"
-#include "phase_outputs.hpp"
-#include "price_following.hpp"
+#include "one_bar_path.hpp"
 #include "state_bytes.hpp"
+#include "stream_history.hpp"
 
 namespace zorvane {
 
@@ -25,23 +25,16 @@ bool isNoValue(float value) {
 }
 
 // What a streaming object holds. `now` is everything push reads and may
-// change: the nine series and the certainty of the phase values as rings of
-// the last kRingBars bars, and the bar count. push writes its own bar's
-// slots (nothing reads them before that) and, in rare fallbacks, makes
-// earlier bars' phase values exact; those earlier words are kept in the
-// journal, so that revise can put them back and push again. A member push
-// changes belongs in History (and in forEachField); pure caches (rebuilt
-// on demand, like the angle table in `context`) stay outside and are neither
-// restored nor saved. One bar at a time gains nothing from wider vectors;
-// two lanes with fused multiply-adds, where there are, shorten its wait.
+// change (stream_history.hpp); push writes its own bar's slots (nothing
+// reads them before that) and, in rare fallbacks, makes earlier bars' phase
+// values exact; those earlier words are kept in the journal, so that revise
+// can put them back and push again. A member push changes belongs in
+// StreamHistory (and in forEachField); pure caches (rebuilt on demand, like
+// the angle table in `context` and the one-bar path's copies) stay outside
+// and are neither restored nor saved. Most bars take the one-bar path; the
+// rest go through the stages.
 struct Oscillator::State {
-    static constexpr int kSeries = 9;
-    struct History {
-        Bar nextBar = 0;
-        double rings[kSeries][detail::kRingBars] = {};
-        detail::Certainty certainty[detail::kRingBars] = {};
-        std::uint64_t changeTotals[detail::kRingBars] = {};
-    };
+    using History = detail::StreamHistory;
     static_assert(sizeof(History) == sizeof(Bar) + sizeof(History::rings) + sizeof(History::certainty) +
                                          sizeof(History::changeTotals),
                   "list every History member in forEachField");
@@ -49,9 +42,10 @@ struct Oscillator::State {
     History now;
     detail::UndoJournal journal;
     detail::StageContext context{detail::kernelsForOneBar()};
+    detail::OneBarPath oneBar{context.kernels};
 
     State() = default;
-    State(const State& other) : now(other.now), journal(other.journal) {}
+    State(const State& other) : now(other.now), journal(other.journal) { oneBar.takeHistory(now); }
     State& operator=(const State&) = delete;
 
     // Out of line so that even the widening of the prices happens inside
@@ -66,11 +60,7 @@ struct Oscillator::State {
         --now.nextBar;
     }
 
-    detail::StreamingSeries series() {
-        auto at = [this](int i) { return detail::RingSeries{now.rings[i]}; };
-        return {at(0), at(1), at(2), at(3), at(4), at(5), at(6), at(7), at(8), {now.certainty},
-                {now.changeTotals}};
-    }
+    detail::StreamingSeries series() { return detail::seriesOf(now); }
 
     bool plausible() const;
 };
@@ -79,8 +69,6 @@ namespace {
 
 // Bump with any change to the fields below or to what they mean.
 constexpr std::uint32_t kStateVersion = 1;
-// Their rings, in the order of series().
-constexpr int kPhaseSeries = 4, kChangeSeries = 5, kRawPeriodSeries = 6, kPeriodSeries = 7;
 
 // Every member of a History, in the saved order. `field` gets a 64-bit
 // integer or a double.
@@ -129,8 +117,8 @@ bool plausibleHistory(const AnyHistory& h) {
         detail::kExactPhase | detail::kExactChange | detail::kWrapInDoubt;
     if (h.nextBar < 0 || h.nextBar > kMostBars) return false;
     for (Bar i = 0; i < detail::kRingBars; ++i)
-        if (!isWholeIn(h.rings[kRawPeriodSeries][i], 0, detail::kSearchLimit) ||
-            !isWholeIn(h.rings[kPeriodSeries][i], 0, detail::kMaxPeriod) ||
+        if (!isWholeIn(h.rings[detail::kRawPeriodRing][i], 0, detail::kSearchLimit) ||
+            !isWholeIn(h.rings[detail::kPeriodRing][i], 0, detail::kMaxPeriod) ||
             (h.certainty[i] & ~kKnownBits) != 0)
             return false;
     return true;
@@ -145,7 +133,7 @@ bool Oscillator::State::plausible() const {
         return false;
     const auto* base = reinterpret_cast<const unsigned char*>(&now);
     auto offsetOf = [base](const void* p) { return static_cast<const unsigned char*>(p) - base; };
-    const std::int64_t rings[] = {offsetOf(now.rings[kPhaseSeries]), offsetOf(now.rings[kChangeSeries]),
+    const std::int64_t rings[] = {offsetOf(now.rings[detail::kPhaseRing]), offsetOf(now.rings[detail::kChangeRing]),
                                   offsetOf(now.certainty)};
     constexpr std::int64_t kRingBytes = detail::kRingBars * 8;
     for (int e = 0; e < journal.entries; ++e) {
@@ -195,23 +183,15 @@ BarOutputs Oscillator::revise(float priceA, float priceB) {
 }
 
 BarOutputs Oscillator::State::push(float priceA, float priceB) {
-    journal.entries = 0;
-    context.journal = &journal;
-    context.journalBase = reinterpret_cast<unsigned char*>(&now);
-    const Bar l = now.nextBar++;
-    const detail::StreamingSeries s = series();
     const double mean = detail::meanPrice(priceA, priceB);
-    if (l < detail::kWarmupBars) {
-        detail::warmUpBar(s, l, mean);
-        const float marker = detail::noValueMarker();
-        return {marker, marker, marker, marker};
-    }
-    s.mid[l] = mean;
-    detail::measureCycles(s, l, l + 1, context);
     BarOutputs out;
-    detail::averageOverCycles(s, l, l + 1, &out.cycleAverage, context.kernels);
-    detail::smoothPrices(s, l, l + 1, &out.smoothedPrice);
-    detail::phaseOutputs(s, context, l, l + 1, &out.sine, &out.leadSine);
+    if (oneBar.push(now, context, mean, out)) {
+        journal.entries = 0;
+        ++now.nextBar;
+        return out;
+    }
+    out = detail::pushThroughStages(now, journal, context, mean);
+    oneBar.takeBar(now, now.nextBar - 1);
     return out;
 }
 
@@ -238,6 +218,7 @@ Oscillator Oscillator::fromBytes(const unsigned char* bytes, std::size_t size) {
     loadJournal(state.journal, load);
     if (!state.plausible())
         throw StateError("zorvane::Oscillator::fromBytes: impossible values in the state");
+    state.oneBar.takeHistory(state.now);
     return restored;
 }
 
