@@ -7,10 +7,14 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <random>
+#include <string>
 #include <vector>
 
+#include "bar_loop.hpp"
+#include "kernels.hpp"
 #include "reference/literal_oscillator.hpp"
 #include "zorvane/oscillator.h"
 #include "zorvane/oscillator.hpp"
@@ -70,6 +74,35 @@ void arguments(benchmark::internal::Benchmark* b) {
 
 void Module(benchmark::State& state) { batch<ZorvaneOscillator>(state); }
 void Literal(benchmark::State& state) { batch<reference::literalOscillator>(state); }
+
+// The module's call with a named set of kernels instead of the widest this
+// processor runs: what a machine without the wider ones would measure.
+void WithKernels(benchmark::State& state, const zorvane::detail::Kernels* kernels) {
+    const int mode = static_cast<int>(state.range(0));
+    const int count = static_cast<int>(state.range(1));
+    const Bars& bars = barsOf(count);
+    std::vector<float> out(count);
+    for (auto _ : state) {
+        zorvane::detail::runOscillator(bars.high.data(), bars.low.data(), mode, count, out.data(),
+                                       zorvane::detail::heapAllocator(), kernels);
+        benchmark::DoNotOptimize(out.data());
+        benchmark::ClobberMemory();
+    }
+    perBar(state, count);
+}
+
+// One benchmark per batch kernel set ("Kernels:avx2", ...); the pair set
+// serves one bar at a time only.
+const bool kernelSetsRegistered = [] {
+    const zorvane::detail::Kernels* sets[zorvane::detail::kMostKernelSets];
+    const int count = zorvane::detail::kernelsThisMachineRuns(sets);
+    for (int i = 0; i < count; ++i) {
+        if (std::strchr(sets[i]->name, ' ')) continue;
+        const std::string name = std::string("Kernels:") + sets[i]->name;
+        benchmark::RegisterBenchmark(name.c_str(), WithKernels, sets[i])->Apply(arguments);
+    }
+    return true;
+}();
 
 // All four outputs from one measurement, against one mode-4 call (Module).
 void AllModes(benchmark::State& state) {

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Turns the benchmark's JSON output into the README's table: ns per bar of
-the module and of the literal implementation, and their ratio.
+"""Turns the benchmark's JSON output into the README's tables: ns per bar of
+the module (as it runs here, then with each batch kernel set) and of the
+literal implementation, and their ratio.
 
     build/bin/oscillator_benchmark --benchmark_format=json > bench.json
     python3 benchmarks/ratio_table.py bench.json
@@ -21,14 +22,20 @@ def main(path):
         # The counter is seconds per bar.
         ns[(kind, int(mode.split(":")[1]), int(bars.split(":")[1]))] = run["ns_per_bar"] * 1e9
     sizes = sorted({k[2] for k in ns if k[0] in ("Module", "Literal")})
-    print("| mode | " + " | ".join(f"{n:,} bars: module / literal, speed-up" for n in sizes) + " |")
-    print("|---|" + "---|" * len(sizes))
-    for mode, name in MODES.items():
-        cells = []
-        for n in sizes:
-            module, literal = ns[("Module", mode, n)], ns[("Literal", mode, n)]
-            cells.append(f"{module:.0f} / {literal:.0f} ns, {literal / module:.1f}x")
-        print(f"| {name} | " + " | ".join(cells) + " |")
+    # The module as it runs here, then with each batch kernel set named
+    # ("Kernels:avx2": what a processor without AVX-512 runs).
+    kernel_sets = sorted({k[0] for k in ns if k[0].startswith("Kernels:")})
+    for kind in ["Module"] + kernel_sets:
+        if kind != "Module":
+            print(f"\nWith the {kind.split(':')[1]} kernels:\n")
+        print("| mode | " + " | ".join(f"{n:,} bars: module / literal, speed-up" for n in sizes) + " |")
+        print("|---|" + "---|" * len(sizes))
+        for mode, name in MODES.items():
+            cells = []
+            for n in sizes:
+                module, literal = ns[(kind, mode, n)], ns[("Literal", mode, n)]
+                cells.append(f"{module:.0f} / {literal:.0f} ns, {literal / module:.1f}x")
+            print(f"| {name} | " + " | ".join(cells) + " |")
     for kind, _, n in sorted(k for k in ns if k[0] == "AllModes"):
         both, lead = ns[(kind, 0, n)], ns[("Module", 4, n)]
         print(f"\nAll four outputs from one pass, {n:,} bars: {both:.1f} ns per bar; one mode-4 call "

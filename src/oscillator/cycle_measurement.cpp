@@ -5,6 +5,7 @@
 #include "certification.hpp"
 #include "comparisons.hpp"
 #include "exact_search.hpp"
+#include "price_following.hpp"
 
 namespace zorvane::detail {
 namespace {
@@ -107,10 +108,15 @@ private:
 // The in-phase and quadrature filters run from bar to bar; the previous
 // bar's components are carried in locals rather than read back from the
 // series they were just stored in.
+//
+// With `smoothedOut`, mode 2's smoothed price too (and its output from
+// out[0] on): a third chain from bar to bar, which the processor overlaps
+// with the other two when it is in the same loop.
 template <class Layout>
-void filterComponents(const SeriesSet<Layout>& s, Bar first, Bar last) {
+void filterComponents(const SeriesSet<Layout>& s, Bar first, Bar last, float* smoothedOut = nullptr) {
     double inPhaseBefore = s.inPhase[first - 1];
     double quadratureBefore = s.quadrature[first - 1];
+    double smoothedBefore = s.smoothedPrice[first - 1];
     for (Bar l = first; l < last; ++l) {
         const double difference = s.mid[l] - s.mid[l - 6];
         s.differenced[l] = difference;
@@ -118,7 +124,23 @@ void filterComponents(const SeriesSet<Layout>& s, Bar first, Bar last) {
                          0.75 * (difference - s.differenced[l - 6]);
         inPhaseBefore = s.inPhase[l] = 0.33 * s.differenced[l - 3] + 0.67 * inPhaseBefore;
         quadratureBefore = s.quadrature[l] = 0.2 * q + 0.8 * quadratureBefore;
+        if (smoothedOut) {
+            smoothedBefore = s.smoothedPrice[l] = smoothedPriceOf(l, s.mid[l], s.mid[l - 3], smoothedBefore);
+            smoothedOut[l - first] = toOutput(smoothedBefore);
+        }
     }
+}
+
+// The smoothed period after `previous` given the raw period. For whole
+// numbers p <= 37 and r <= 40, 0.75 p + 0.25 r is computed exactly in
+// doubles (every term is a small multiple of 0.25), so its truncation is the
+// integer quotient (3p + r) / 4: the same value without a conversion chain
+// from bar to bar.
+inline std::uint32_t nextPeriod(std::uint32_t previous, std::int32_t rawPeriod) {
+    return (3 * previous + static_cast<std::uint32_t>(rawPeriod)) >> 2;
+}
+inline std::uint32_t nextPeriod(std::uint32_t previous, double rawPeriod) {
+    return nextPeriod(previous, static_cast<std::int32_t>(rawPeriod));
 }
 
 // Angles and changes of one bar of a ring, through the one-bar kernel.
@@ -184,9 +206,16 @@ void searchRawPeriods(const SeriesSet<Layout>& s, Bar first, Bar last, StageCont
     // Without a pass over 360 the bar keeps the previous bar's raw period
     // (carried in a local: the series would make a chain through memory).
     double previous = s.rawPeriod[first - 1];
-    auto record = [&s, &previous](Bar bar, double found) {
+    // A batch call smooths the periods here too (smoothPeriods' formula):
+    // its chain from bar to bar then overlaps this one.
+    auto period = static_cast<std::uint32_t>(s.period[first - 1]);
+    auto record = [&s, &previous, &period](Bar bar, double found) {
         previous = isZero(found) ? previous : found;
         s.rawPeriod[bar] = previous;
+        if constexpr (Layout::kContiguous) {
+            period = nextPeriod(period, previous);
+            s.period[bar] = period;
+        }
     };
     Bar l = first;
     if constexpr (Layout::kContiguous) {
@@ -198,8 +227,26 @@ void searchRawPeriods(const SeriesSet<Layout>& s, Bar first, Bar last, StageCont
             for (; l < last; l += kChunkBars) {
                 const int n = static_cast<int>(last - l < kChunkBars ? last - l : kChunkBars);
                 context.kernels.rawPeriods(s.deltaPhase.at(l), n, static_cast<int>(previous) + 1, found, doubts);
-                for (int k = 0; k < n; ++k)
-                    record(l + k, doubts[k / 64] >> (k % 64) & 1 ? searchOneCertified(s, l + k, context) : found[k]);
+                // A search redone may make earlier changes exact, which
+                // changes no other bar's result (each is the exact one).
+                for (int w = 0; w < (n + 63) / 64; ++w)
+                    for (std::uint64_t doubt = doubts[w]; doubt; doubt &= doubt - 1) {
+                        const int k = 64 * w + __builtin_ctzll(doubt);
+                        found[k] = searchOneCertified(s, l + k, context);
+                    }
+                // Then the record without a branch: whole numbers, held in
+                // integers, so that each chain step is one instruction or three.
+                double* rawPeriods = s.rawPeriod.at(l);
+                double* periods = s.period.at(l);
+                auto held = static_cast<std::int32_t>(previous);
+                for (int k = 0; k < n; ++k) {
+                    const auto stop = static_cast<std::int32_t>(found[k]);  // 0 or 6 to 40
+                    held = stop != 0 ? stop : held;
+                    rawPeriods[k] = held;
+                    period = nextPeriod(period, held);
+                    periods[k] = period;
+                }
+                previous = held;
             }
             return;
         }
@@ -227,15 +274,17 @@ void searchRawPeriods(const SeriesSet<Layout>& s, Bar first, Bar last, StageCont
 
 template <class Layout>
 void smoothPeriods(const SeriesSet<Layout>& s, Bar first, Bar last) {
-    // For whole numbers p <= 37 and r <= 40, 0.75 p + 0.25 r is computed
-    // exactly in doubles (every term is a small multiple of 0.25), so its
-    // truncation is the integer quotient (3p + r) / 4: the same value
-    // without a conversion chain from bar to bar.
     auto previous = static_cast<std::uint32_t>(s.period[first - 1]);
     for (Bar l = first; l < last; ++l) {
-        previous = (3 * previous + static_cast<std::uint32_t>(s.rawPeriod[l])) >> 2;
+        previous = nextPeriod(previous, s.rawPeriod[l]);
         s.period[l] = previous;
     }
+}
+
+void measureChunk(const WorkingSeries& s, Bar first, Bar last, StageContext& context, float* smoothedOut) {
+    filterComponents(s, first, last, smoothedOut);
+    measureAnglesAndChanges(s, first, last, context);
+    searchRawPeriods(s, first, last, context);
 }
 
 // The two layouts the stages run over.

@@ -41,7 +41,8 @@ void measureAnglesAndChanges(const SeriesSet<Layout>& s, Bar first, Bar last, St
 
 // Raw period for bars [first, last): how many earlier phase changes it takes
 // for the sum to pass a full turn; needs deltaPhase up to last - 1. Exactly
-// the literal search's result, whatever angles the changes came from.
+// the literal search's result, whatever angles the changes came from. Over
+// a batch call's windows it smooths the periods too (smoothPeriods).
 template <class Layout>
 void searchRawPeriods(const SeriesSet<Layout>& s, Bar first, Bar last, StageContext& context);
 
@@ -54,8 +55,13 @@ template <class Layout>
 void measureCycles(const SeriesSet<Layout>& s, Bar first, Bar last, StageContext& context) {
     measurePhases(s, first, last, context);
     searchRawPeriods(s, first, last, context);
-    smoothPeriods(s, first, last);
+    if constexpr (!Layout::kContiguous) smoothPeriods(s, first, last);
 }
+
+// measureCycles over a batch call's chunk, with mode 2's smoothed prices
+// (smoothPrices, from smoothedOut[0] on) in the same loop when smoothedOut
+// is not null.
+void measureChunk(const WorkingSeries& s, Bar first, Bar last, StageContext& context, float* smoothedOut);
 
 // The smoothed period of a bar before truncation; positive exactly when the
 // bar's period is at least 1.

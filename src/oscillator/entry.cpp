@@ -72,11 +72,12 @@ struct Windows {
 // mode m's values from outputs[m - 1][first] on. Sine and lead sine share
 // one correlation.
 void writeOutputs(const WorkingSeries& s, float* const (&outputs)[4], Bar first, Bar last,
-                  StageContext& context) {
+                  StageContext& context, bool smoothedPricesWritten) {
     auto at = [first](float* out) { return out ? out + first : nullptr; };
     if (outputs[kCycleAverage - 1])
         averageOverCycles(s, first, last, at(outputs[kCycleAverage - 1]), context.kernels);
-    if (outputs[kSmoothedPrice - 1]) smoothPrices(s, first, last, at(outputs[kSmoothedPrice - 1]));
+    if (outputs[kSmoothedPrice - 1] && !smoothedPricesWritten)
+        smoothPrices(s, first, last, at(outputs[kSmoothedPrice - 1]));
     if (outputs[kSine - 1] || outputs[kLeadSine - 1])
         phaseOutputs(s, context, first, last, at(outputs[kSine - 1]), at(outputs[kLeadSine - 1]));
 }
@@ -121,18 +122,35 @@ void runChunks(WorkingSeries s, const float* priceA, const float* priceB, float*
             for (Bar l = first; l < last; ++l) {
                 s.mid[l] = meanPrice(priceA[l], priceB[l]);
                 measureCycles(s, l, l + 1, context);
-                writeOutputs(s, outputs, l, l + 1, context);
+                writeOutputs(s, outputs, l, l + 1, context, false);
             }
         } else {
             for (Bar l = first; l < last; ++l) s.mid[l] = meanPrice(priceA[l], priceB[l]);
-            measureCycles(s, first, last, context);
-            writeOutputs(s, outputs, first, last, context);
+            float* smoothed = outputs[kSmoothedPrice - 1];
+            measureChunk(s, first, last, context, smoothed ? smoothed + first : nullptr);
+            writeOutputs(s, outputs, first, last, context, true);
         }
         if (extent) notePeriods(s, first, last, *extent);
         if (last == count) break;
         slideWindow(s, last);
         first = last;
         last = first + kChunkBars < count ? first + kChunkBars : count;
+    }
+}
+
+// Mode 2's values read nothing of the cycle measurement: only the mean
+// prices and the previous value. So a call that wants them alone (and not
+// the period's range) runs that chain alone, over bars from 6 on, reading
+// each bar's prices after storing the previous bar's value, as the bar loop
+// does (which keeps the result when output overlaps a price array).
+void smoothPricesAlone(const float* priceA, const float* priceB, Bar count, float* out, const WorkingSeries& s) {
+    double mids[3] = {s.mid[kWarmupBars - 3], s.mid[kWarmupBars - 2], s.mid[kWarmupBars - 1]};  // bars l - 3 to l - 1
+    double previous = s.smoothedPrice[kWarmupBars - 1];
+    for (Bar l = kWarmupBars; l < count; ++l) {
+        const double mid = meanPrice(priceA[l], priceB[l]);
+        previous = smoothedPriceOf(l, mid, mids[0], previous);
+        out[l] = toOutput(previous);
+        mids[0] = mids[1], mids[1] = mids[2], mids[2] = mid;
     }
 }
 
@@ -173,6 +191,12 @@ bool runModes(const float* priceA, const float* priceB, Bar count, float* const 
         for (float* output : outputs)
             if (output) output[j] = noValueMarker();
         warmUpBar(s, j, meanPrice(priceA[j], priceB[j]));
+    }
+
+    if (!extent && outputs[kSmoothedPrice - 1] && !outputs[kCycleAverage - 1] && !outputs[kSine - 1] &&
+        !outputs[kLeadSine - 1]) {
+        smoothPricesAlone(priceA, priceB, count, outputs[kSmoothedPrice - 1], s);
+        return true;
     }
 
     bool barByBar = false;

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <type_traits>
+#include <utility>
 
 #include "angle_table.hpp"
 #include "certification.hpp"
@@ -71,12 +72,110 @@ inline void storeFloats(float* out, V v, int lanes) {
     for (int k = 0; k < lanes; ++k) out[k] = f[k];
 }
 
-// Mode 1's averages from the bars' sums: sum / (period + 2), stored as floats.
+// The last lane of `before` followed by the lanes of `now` but its last:
+// each lane's neighbour one bar earlier.
+template <class M, std::size_t... I>
+inline M laneBeforeOf(M before, M now, std::index_sequence<I...>) {
+    return __builtin_shufflevector(before, now, sizeof...(I), (sizeof...(I) + 1 + I)...);
+}
+template <class M>
+inline M laneBefore(M before, M now) {
+    constexpr std::size_t kCount = sizeof(M) / sizeof(before[0]);
+    return laneBeforeOf(before, now, std::make_index_sequence<kCount - 1>{});
+}
+
+// Lane j of v moved to lane j + s, zeros below: for sums across lanes.
+template <int S, class U, std::size_t... I>
+inline U lanesUpOf(U v, std::index_sequence<I...>) {
+    return __builtin_shufflevector(v, U{}, (I >= S ? I - S : sizeof...(I))...);
+}
+template <int S, class U>
+inline U lanesUp(U v) {
+    return lanesUpOf<S>(v, std::make_index_sequence<sizeof(U) / sizeof(v[0])>{});
+}
+// Every lane the last lane of v.
+template <class U, std::size_t... I>
+inline U lastLaneOf(U v, std::index_sequence<I...>) {
+    return __builtin_shufflevector(v, v, (I * 0 + sizeof...(I) - 1)...);
+}
+template <class U>
+inline U lastLane(U v) {
+    return lastLaneOf(v, std::make_index_sequence<sizeof(U) / sizeof(v[0])>{});
+}
+
+// Mode 1's averages, where every sum the bars may need is exact; false,
+// with nothing stored, where that cannot be shown.
+//
+// Every sum of up to 1024 of the mean prices, in any order, is exact when
+// all are multiples of one power of two q and no sum reaches 2^53 q. A mean
+// whose low 24 significand bits are zero (any mean of two floats less than
+// 2^5 apart in magnitude) with biased exponent E is a multiple of 2^(E -
+// 1051) and below 2^(E - 1022); so with E between Emin and Emax, sums of N
+// terms are exact if N 2^(Emax - 1022) <= 2^(53 + Emin - 1051), that is if
+// Emax - Emin + log2(N) <= 24. Zeros are multiples of anything (and take no
+// part in Emin; subnormals count as 1); NaN and infinities never qualify.
+//
+// Then each bar's sum is the difference of two running totals, which may be
+// added in any order: the value the literal term-by-term sum reaches too.
 template <class V>
-void averagesOf(const double* sums, const double* period, int count, float* out) {
-    forEachVector<V>(count, [&](int k, int lanes) {
-        storeFloats(out + k, loadSome<V>(sums + k, lanes) / (loadSome<V>(period + k, lanes) + 2.0), lanes);
+bool averagesOf(const double* mid, const double* period, int count, int before, float* out) {
+    constexpr int W = kLanes<V>, kMostTermsLog2 = 10;
+    constexpr int kMostTotals = kChunkBars + kMaxPeriod + 2;
+    const int n = before + count;
+    if (n > kMostTotals) return false;
+    static_assert(kMostTotals <= 1 << kMostTermsLog2, "sums stay within the exact range");
+    typedef MaskOf<V> Words;
+    const double* values = mid - before;
+    // The magnitudes' extremes as doubles (the order of doubles is their
+    // exponents' order), the low bits, and whether all are finite.
+    const V kInfinity = V{} + __builtin_inf();
+    V highest = {}, lowest = kInfinity;
+    Words lowBits = {}, finite = Words{} - 1;
+    forEachVector<V>(n, [&](int k, int lanes) {
+        const V magnitude = absolute(loadSome<V>(values + k, lanes));  // missing lanes are 0
+        lowBits |= asBits(magnitude) & ((std::int64_t{1} << 24) - 1);
+        finite &= magnitude <= __DBL_MAX__;
+        highest = select(magnitude > highest, magnitude, highest);
+        const V nonZero = select(magnitude == 0.0, kInfinity, magnitude);
+        lowest = select(nonZero < lowest, nonZero, lowest);
     });
+    std::int64_t emax = 0, emin = 2047, low = 0;
+    for (int k = 0; k < W; ++k) {
+        if (!finite[k]) return false;
+        low |= lowBits[k];
+        const std::int64_t high = asBits(highest)[k] >> 52, least = asBits(lowest)[k] >> 52;
+        emax = high > emax ? high : emax;
+        emin = least < emin ? least : emin;
+    }
+    emin = emin == 0 ? 1 : emin;
+    if (low != 0 || emax + kMostTermsLog2 > emin + 24) return false;
+    // totals[i]: the first i values, four at a time with one addition from
+    // one four to the next (exact sums: any order gives the same values).
+    double totals[kMostTotals + 1];
+    totals[0] = 0.0;
+    double running = 0.0;
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const double pair = values[i] + values[i + 1];
+        totals[i + 1] = running + values[i];
+        totals[i + 2] = running + pair;
+        totals[i + 3] = (running + pair) + values[i + 2];
+        running += pair + (values[i + 2] + values[i + 3]);
+        totals[i + 4] = running;
+    }
+    for (; i < n; ++i) totals[i + 1] = running += values[i];
+    // Bar k's sum: its P + 2 values, the totals' difference from before + k
+    // - P - 1 to before + k + 1.
+    forEachVector<V>(count, [&](int k, int lanes) {
+        const V periods = loadSome<V>(period + k, lanes);
+        V sums = {};
+        for (int j = 0; j < lanes; ++j) {
+            const int last = before + k + j + 1;
+            sums[j] = totals[last] - totals[last - static_cast<int>(periods[j]) - 2];
+        }
+        storeFloats(out + k, sums / (periods + 2.0), lanes);
+    });
+    return true;
 }
 
 // A vector of bars' phase angles from their components, and where they are
@@ -129,14 +228,20 @@ void phaseAnglesOf(const double* inPhase, const double* quadrature, int count, d
 template <class V>
 bool phaseChangesOf(const double* phase, int count, double* deltaPhase, Certainty* certainty) {
     MaskOf<V> anyDoubt = {};
+    // The words of the bars before come from the vector before, moved up a
+    // lane, not from memory: a load overlapping the store just made would
+    // wait for it. Only their kExactPhase bits are read, which no store here
+    // changes.
+    MaskOf<V> previous = MaskOf<V>{} + certainty[-1];
     forEachVector<V>(count, [&](int k, int lanes) {
         MaskOf<V> words, doubt;
+        const MaskOf<V> now = loadMask<V>(certainty + k, lanes);
         const V change = changeOf(loadSome<V>(phase + k - 1, lanes), loadSome<V>(phase + k, lanes),
-                                  loadMask<V>(certainty + k - 1, lanes), loadMask<V>(certainty + k, lanes), words,
-                                  doubt);
+                                  laneBefore(previous, now), now, words, doubt);
         storeSome(deltaPhase + k, change, lanes);
         storeMask<V>(certainty + k, words, lanes);
         anyDoubt |= doubt;
+        previous = now;
     });
     return anyLane<V>(anyDoubt);
 }
@@ -162,54 +267,69 @@ bool angleAndChangeOfOneBar(const double (&components)[4], double phaseBefore, C
 // modulo 2^64, and a window's sum the difference of two totals.
 //
 // A bar's search stops after the fewest terms whose window passes 360, and
-// neighbouring bars need about as many terms as each other. So a vector of
-// bars probes the windows of the lengths its previous bar needed, give or
-// take kReach, each length one contiguous load across the lanes, and counts
-// the windows that pass 360 - margin and 360 + margin: where both counts
-// agree, no window next to the crossing lies within the margin of 360, and
-// the count gives the terms. A lane whose crossing lies outside the probed
-// lengths, or near 360, is in doubt and searched again by the stage. The
-// guess only decides how often that happens, never a result.
+// a bar never needs more than one term more than the bar before it (its
+// window of one term more holds the earlier bar's whole window). So a
+// vector of bars probes the windows from kBelow terms fewer than its
+// previous bar needed to W more, a fixed number of lengths (no branch that
+// mispredicts), each length one contiguous load across the lanes, and
+// counts the windows that pass 360 - margin and 360 + margin: where both
+// counts agree, no window next to the crossing lies within the margin of
+// 360, and the count gives the terms. A lane whose crossing lies outside the
+// probed lengths, or near 360, is in doubt and searched again by the stage.
+// The guess only decides how often that happens, never a result.
 template <class V>
 void rawPeriodsOf(const double* deltaPhase, int count, int termsBefore, double* found, std::uint64_t* doubts) {
-    constexpr int W = kLanes<V>, kTerms = kSearchLimit + 1, kReach = 8;
+    constexpr int W = kLanes<V>, kTerms = kSearchLimit + 1, kBelow = 6;
+    constexpr int kProbes = kBelow + W + 1;
+    static_assert(7 + kProbes - 1 <= kTerms + 1, "the probed lengths fit between 7 and 42 terms");
     typedef MaskOf<V> Words;
+    typedef WordsOf<V> Units;
     constexpr double kUnitsPerDegree = 0x1p52;
     const std::uint64_t kFullTurn = std::uint64_t{360} << 52;
     const auto kMargin = static_cast<std::uint64_t>(kSearchMarginDegrees * kUnitsPerDegree);
     // totals[i]: the changes of the bars from first - 41 to first + i - 42,
-    // padded at the end for the lanes past `count`. Changes in [1, 60] have
-    // exact conversions to units, whole numbers below 2^58.
+    // padded at the end for the lanes past `count`. Changes in [1, 60] (0 in
+    // the warm-up) are whole numbers of units below 2^58: the significand
+    // with its leading bit, shifted by the exponent, exactly.
     std::uint64_t totals[kChunkBars + kTerms + 1 + W];
     totals[0] = 0;
     const double* changes = deltaPhase - kTerms;
     int i = 0;
+    std::uint64_t running = 0;
+    Units carried = {};  // every lane the total before the vector
     for (; i + W <= count + kTerms; i += W) {
-        const V units = loadLanes<V>(changes + i) * kUnitsPerDegree;
-        Words whole;
-#if defined(__AVX512DQ__)
-        if constexpr (W == 8) whole = reinterpret_cast<Words>(_mm512_cvttpd_epi64(__m512d(units)));
-        else
-#endif
-            for (int k = 0; k < W; ++k) whole[k] = static_cast<std::int64_t>(units[k]);
-        for (int k = 0; k < W; ++k) totals[i + k + 1] = totals[i + k] + static_cast<std::uint64_t>(whole[k]);
+        Units bits;
+        std::memcpy(&bits, changes + i, sizeof bits);
+        const Units exponent = ((bits >> 52) - 1023) & 7;
+        const Units units = (((bits & 0x000FFFFFFFFFFFFF) | 0x0010000000000000) << exponent) &
+                            reinterpret_cast<Units>(bits != 0);
+        // The running totals across the lanes in log2(W) shifted additions.
+        Units sums = units + lanesUp<1>(units);
+        if constexpr (W > 2) sums += lanesUp<2>(sums);
+        if constexpr (W > 4) sums += lanesUp<4>(sums);
+        sums += carried;
+        std::memcpy(totals + i + 1, &sums, sizeof sums);
+        carried = lastLane(sums);
     }
+    running = carried[0];
     for (; i < count + kTerms; ++i)
-        totals[i + 1] = totals[i] + static_cast<std::uint64_t>(static_cast<std::int64_t>(changes[i] * kUnitsPerDegree));
+        totals[i + 1] = running += static_cast<std::uint64_t>(static_cast<std::int64_t>(changes[i] * kUnitsPerDegree));
     for (int k = 0; k < W; ++k) totals[count + kTerms + 1 + k] = 0;
     // The totals wrap around: unsigned lanes, whose comparisons are unsigned.
-    typedef WordsOf<V> Units;
     auto passes = [](Units sum, std::uint64_t bound) { return reinterpret_cast<Words>(sum > bound); };
     for (int w = 0; w < (count + 63) / 64; ++w) doubts[w] = 0;
-    int guess = termsBefore > 6 && termsBefore <= kTerms ? termsBefore : 16;  // terms the previous bar needed
-    forEachVector<V>(count, [&](int k, int lanes) {
+    // The vectors of bars [k, k + lanes), given the terms the bar before
+    // needed (a guess), which it updates to the terms its last bar needed.
+    auto searchVector = [&](int k, int lanes, int& guess) {
         Units total;
         std::memcpy(&total, totals + k + kTerms + 1, sizeof total);
         // The windows of `shortest` to `longest` terms. One of 6 never passes
         // (changes are at most 60, so it needs no look), one of 42 is one too
         // long for the search but tells that 41 do not pass.
-        const int shortest = guess - kReach > 7 ? guess - kReach : 7;
-        const int longest = guess + kReach < kTerms + 1 ? guess + kReach : kTerms + 1;
+        int shortest = guess - kBelow;
+        shortest = shortest < 7 ? 7 : shortest > kTerms + 2 - kProbes ? kTerms + 2 - kProbes : shortest;
+        const int longest = shortest + kProbes - 1;
+        const std::uint64_t* starts = totals + k + kTerms + 1 - shortest;
         Words belowMargin = {}, aboveMargin = {};  // windows passing 360 - margin, 360 + margin
 #if defined(__AVX512F__)
         if constexpr (W == 8) {
@@ -218,25 +338,32 @@ void rawPeriodsOf(const double* deltaPhase, int count, int termsBefore, double* 
             const __m512i low = _mm512_set1_epi64(static_cast<long long>(kFullTurn - kMargin));
             const __m512i high = _mm512_set1_epi64(static_cast<long long>(kFullTurn + kMargin));
             const __m512i one = _mm512_set1_epi64(1);
-            __m512i below = _mm512_setzero_si512(), above = _mm512_setzero_si512();
-            for (int terms = shortest; terms <= longest; ++terms) {
-                const __m512i sum = _mm512_sub_epi64(__m512i(total),
-                                                     _mm512_loadu_si512(totals + k + kTerms + 1 - terms));
-                below = _mm512_mask_add_epi64(below, _mm512_cmpge_epu64_mask(sum, low), below, one);
-                above = _mm512_mask_add_epi64(above, _mm512_cmpgt_epu64_mask(sum, high), above, one);
+            // Two counts each, added at the end: half as long a chain.
+            __m512i below[2] = {}, above[2] = {};
+#pragma GCC unroll 32
+            for (int p = 0; p < kProbes; ++p) {
+                const __m512i sum = _mm512_sub_epi64(__m512i(total), _mm512_loadu_si512(starts - p));
+                below[p & 1] = _mm512_mask_add_epi64(below[p & 1], _mm512_cmpge_epu64_mask(sum, low), below[p & 1], one);
+                above[p & 1] = _mm512_mask_add_epi64(above[p & 1], _mm512_cmpgt_epu64_mask(sum, high), above[p & 1], one);
             }
-            belowMargin = reinterpret_cast<Words>(below);
-            aboveMargin = reinterpret_cast<Words>(above);
+            belowMargin = reinterpret_cast<Words>(_mm512_add_epi64(below[0], below[1]));
+            aboveMargin = reinterpret_cast<Words>(_mm512_add_epi64(above[0], above[1]));
         } else
 #endif
-            for (int terms = shortest; terms <= longest; ++terms) {
+        {
+            Words below[2] = {}, above[2] = {};
+#pragma GCC unroll 32
+            for (int p = 0; p < kProbes; ++p) {
                 Units start;
-                std::memcpy(&start, totals + k + kTerms + 1 - terms, sizeof start);
+                std::memcpy(&start, starts - p, sizeof start);
                 const Units sum = total - start;
-                belowMargin -= passes(sum, kFullTurn - kMargin - 1);  // sum >= 360 - margin
-                aboveMargin -= passes(sum, kFullTurn + kMargin);      // sum > 360 + margin
+                below[p & 1] -= passes(sum, kFullTurn - kMargin - 1);  // sum >= 360 - margin
+                above[p & 1] -= passes(sum, kFullTurn + kMargin);      // sum > 360 + margin
             }
-        const Words probes = Words{} + (longest - shortest + 1);
+            belowMargin = below[0] + below[1];
+            aboveMargin = above[0] + above[1];
+        }
+        const Words probes = Words{} + kProbes;
         // The fewest terms that pass, if the shortest window does not (or
         // is the shortest possible) and the longest does (or is 42 long).
         const Words needed = (longest + 1) - aboveMargin;
@@ -250,7 +377,39 @@ void rawPeriodsOf(const double* deltaPhase, int count, int termsBefore, double* 
         doubts[k / 64] |= static_cast<std::uint64_t>(laneBits<V>(firstLanes<V>(lanes) & ~sure)) << (k % 64);
         const std::int64_t last = needed[lanes - 1];
         guess = last <= kTerms ? static_cast<int>(last) : guess;
-    });
+    };
+    // Each guess waits on the vector before: a chain from vector to vector
+    // that would leave the processor idle. So the bars are split in kChains
+    // runs searched in turn, each run's first guess found by a binary search
+    // of the bar before it (the fewest terms whose window passes 360; the
+    // windows' sums grow with their length).
+    constexpr int kChains = 4;
+    const int vectors = (count + W - 1) / W;
+    int next[kChains], end[kChains], guesses[kChains];
+    for (int c = 0; c < kChains; ++c) {
+        next[c] = vectors * c / kChains * W;
+        end[c] = vectors * (c + 1) / kChains * W;
+        int fewest = 7, most = kTerms + 1;  // the bar before the run needs more than 6, at most 42
+        const std::uint64_t total = totals[next[c] + kTerms];
+        while (fewest < most) {
+            const int middle = (fewest + most) / 2;
+            const bool passes = total - totals[next[c] + kTerms - middle] > kFullTurn;
+            fewest = passes ? fewest : middle + 1;
+            most = passes ? middle : most;
+        }
+        guesses[c] = fewest;
+    }
+    guesses[0] = termsBefore > 6 && termsBefore <= kTerms ? termsBefore : guesses[0];
+    for (bool more = true; more;) {
+        more = false;
+        for (int c = 0; c < kChains; ++c) {
+            if (next[c] >= end[c]) continue;
+            const int lanes = count - next[c] < W ? count - next[c] : W;
+            searchVector(next[c], lanes, guesses[c]);
+            next[c] += W;
+            more = true;
+        }
+    }
 }
 
 // Correlation sums, a vector of neighbouring bars at a time, each lane a bar

@@ -53,9 +53,12 @@ struct Kernels {
     std::uint64_t (*phaseOutputs)(const double* sineSums, const double* cosineSums, const double* compensation,
                                   int count, float* sineOut, float* leadSineOut);
 
-    // Mode 1's averages of `count` bars from their sums of the mean prices
-    // and their periods: sum / (period + 2), rounded to float.
-    void (*averages)(const double* sums, const double* period, int count, float* out);
+    // Mode 1's averages of `count` bars (count <= kChunkBars; mid and period
+    // point at the first, mid reaches back `before` bars, at least every
+    // bar's period + 1): sum / (period + 2), rounded to float, where the
+    // sums are exact whatever their order (false, nothing stored, where that
+    // is not certain).
+    bool (*averages)(const double* mid, const double* period, int count, int before, float* out);
 
     // One bar's angle and clamped change from its components (in-phase,
     // in-phase before, quadrature, quadrature before) and the angle and

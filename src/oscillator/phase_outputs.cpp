@@ -57,7 +57,18 @@ double cyclePhase(double sineSum, double cosineSum, double period, double unroun
 
 void AngleTable::fill(int period) {
     const int offset = rowOffset(period);
+    // An even period's even terms are its half's angles bit for bit: 2m times
+    // the constant is twice m times it exactly, and the quotient by 2Q is
+    // then the same rounded value as the one by Q. So where the half's row
+    // is there, they are copied from it rather than computed again.
+    const int half = period / 2;
+    const bool halfFilled = period % 2 == 0 && (filledRows_ >> half & 1u);
     for (int n = 0; n < period; ++n) {
+        if (halfFilled && n % 2 == 0) {
+            sines_[offset + n] = sines_[rowOffset(half) + n / 2];
+            cosines_[offset + n] = cosines_[rowOffset(half) + n / 2];
+            continue;
+        }
         const double angle = static_cast<double>(n) * kFullTurnRadians / static_cast<double>(period);
         sines_[offset + n] = std::sin(angle);
         cosines_[offset + n] = std::cos(angle);
@@ -103,25 +114,39 @@ void phaseOutputs(const SeriesSet<Layout>& s, StageContext& context, Bar first, 
         // Without branches: periods change too often to guess.
         const double* compensationByQuarters = context.compensation.byQuarters();
         std::uint64_t periodsSeen = 0;
-        for (int k = 0; k < n; ++k) {
-            periods[k] = s.period[block + k];
-            unrounded[k] = unroundedPeriod(s, block + k);
-            periodsSeen |= std::uint64_t{1} << static_cast<int>(periods[k]);
-            compensation[k] = compensationFor(periods[k], unrounded[k], compensationByQuarters);
+        if constexpr (Layout::kContiguous) {
+            // In whole numbers: the smoothed period before truncation is
+            // 0.75 p + 0.25 r exactly, so four times it is 3 p + r, the
+            // compensation table's index.
+            const double* period = s.period.at(block);
+            const double* rawPeriod = s.rawPeriod.at(block);
+            for (int k = 0; k < n; ++k) {
+                const auto p = static_cast<int>(period[k]);
+                const int quarters = 3 * static_cast<int>(period[k - 1]) + static_cast<int>(rawPeriod[k]);
+                periodsSeen |= std::uint64_t{1} << p;
+                compensation[k] = p < 30 && quarters > 0 ? compensationByQuarters[quarters] : 0.0;
+            }
+        } else {
+            for (int k = 0; k < n; ++k) {
+                periods[k] = s.period[block + k];
+                unrounded[k] = unroundedPeriod(s, block + k);
+                periodsSeen |= std::uint64_t{1} << static_cast<int>(periods[k]);
+                compensation[k] = compensationFor(periods[k], unrounded[k], compensationByQuarters);
+            }
         }
         context.angles.prepareAll(periodsSeen);
         for (int k = 0; k < single; ++k) correlateOne(s, context.angles, block + k, sineSums[k], cosineSums[k]);
         if constexpr (Layout::kContiguous)
             if (single < n)
-                context.kernels.correlations(s.mid.at(block + single), periods + single, n - single,
+                context.kernels.correlations(s.mid.at(block + single), s.period.at(block + single), n - single,
                                              context.angles, sineSums + single, cosineSums + single);
         std::uint64_t doubts = context.kernels.phaseOutputs(sineSums, cosineSums, compensation, n,
                                                             at(sineOut, block), at(leadSineOut, block));
         for (int k = 0; doubts; ++k, doubts >>= 1)
             if (doubts & 1) {
                 context.count(&FallbackCounts::phaseOutputs);
-                exactOutputs(sineSums[k], cosineSums[k], periods[k], unrounded[k], at(sineOut, block + k),
-                             at(leadSineOut, block + k));
+                exactOutputs(sineSums[k], cosineSums[k], s.period[block + k], unroundedPeriod(s, block + k),
+                             at(sineOut, block + k), at(leadSineOut, block + k));
             }
     }
 }

@@ -44,51 +44,6 @@ void cycleAverageOfFour(const WorkingSeries& s, Bar firstBar, Pair (&average)[2]
     average[1] = sumHigh / termsHigh;
 }
 
-// Whether every sum of up to kMostTerms of these mean prices, in any order,
-// is exact. It is when all are multiples of one power of two q and no sum
-// reaches 2^53 q. A mean whose low 24 significand bits are zero (any mean of
-// two floats less than 2^5 apart in magnitude) with biased exponent E is a
-// multiple of 2^(E - 1051) and below 2^(E - 1022); so with E between Emin
-// and Emax, sums of N terms are exact if N 2^(Emax - 1022) <= 2^(53 + Emin -
-// 1051), that is if Emax - Emin + log2(N) <= 24. Zeros are multiples of
-// anything; NaN and infinities never qualify.
-constexpr int kMostTermsLog2 = 10;
-constexpr Bar kMostTotals = kChunkBars + 64;  // a window: a chunk and its look-back
-static_assert(kMostTotals <= Bar{1} << kMostTermsLog2, "sums stay within the exact range");
-
-bool sumsAreExact(const double* mid, Bar count) {
-    constexpr std::uint64_t kLowBits = (std::uint64_t{1} << 24) - 1;
-    std::uint64_t lowBits = 0, lowest = 2047, highest = 0;
-    for (Bar i = 0; i < count; ++i) {
-        std::uint64_t bits;
-        std::memcpy(&bits, mid + i, sizeof bits);
-        bits &= ~(std::uint64_t{1} << 63);
-        const std::uint64_t exponent = bits >> 52;
-        lowBits |= bits & kLowBits;  // zeros have none
-        highest = exponent > highest ? exponent : highest;
-        // Zeros take no part in the lowest exponent; subnormals count as 1.
-        const std::uint64_t e = bits == 0 ? 2047 : exponent == 0 ? 1 : exponent;
-        lowest = e < lowest ? e : lowest;
-    }
-    // An exponent of 2047 is a NaN or an infinity.
-    return lowBits == 0 && highest < 2047 && highest + kMostTermsLog2 <= lowest + 24;
-}
-
-// Mode 1 from running totals of the bars from `origin` (at most kMostTotals
-// of them): each bar's sum is the difference of two exact totals, the value
-// the literal term-by-term sum reaches too.
-void averagesFromTotals(const WorkingSeries& s, Bar origin, Bar first, Bar last, float* out,
-                        const Kernels& kernels) {
-    double totals[kMostTotals], sums[kMostTotals];
-    double total = 0.0;
-    for (Bar l = origin; l < last; ++l) totals[l - origin] = total += s.mid[l];
-    for (Bar l = first; l < last; ++l) {
-        const Bar before = l - static_cast<Bar>(s.period[l]) - 2;  // the last bar not in the sum
-        sums[l - first] = totals[l - origin] - (before >= origin ? totals[before - origin] : 0.0);
-    }
-    kernels.averages(sums, s.period.at(first), static_cast<int>(last - first), out);
-}
-
 }  // namespace
 
 template <class Layout>
@@ -99,8 +54,10 @@ void averageOverCycles(const SeriesSet<Layout>& s, Bar first, Bar last, float* o
         if (l < last) {
             // Every mean a sum of these bars may take, from the earliest.
             const Bar earliest = l - kMaxPeriod - 2 > 0 ? l - kMaxPeriod - 2 : 0;
-            if (last - earliest <= kMostTotals && sumsAreExact(s.mid.at(earliest), last - earliest))
-                return averagesFromTotals(s, earliest, l, last, out + (l - first), kernels);
+            if (last - l <= kChunkBars &&
+                kernels.averages(s.mid.at(l), s.period.at(l), static_cast<int>(last - l),
+                                 static_cast<int>(l - earliest), out + (l - first)))
+                return;
         }
         for (; l + 4 <= last; l += 4) {
             Pair average[2];
@@ -117,9 +74,7 @@ void smoothPrices(const SeriesSet<Layout>& s, Bar first, Bar last, float* out) {
     // series it would put a store and a load into the chain from bar to bar.
     double previous = s.smoothedPrice[first - 1];
     for (Bar l = first; l < last; ++l) {
-        const double mid = s.mid[l];
-        double smoothed = 0.33 * (mid + 0.5 * (mid - s.mid[l - 3])) + 0.67 * previous;
-        if (l < kFirstSmoothedBar) smoothed = mid;
+        const double smoothed = smoothedPriceOf(l, s.mid[l], s.mid[l - 3], previous);
         s.smoothedPrice[l] = previous = smoothed;
         if (out) out[l - first] = toOutput(smoothed);
     }

@@ -10,6 +10,13 @@ namespace zorvane::detail {
 
 constexpr Bar kFirstSmoothedBar = 25;
 
+// Mode 2's value of a bar from its mean price, the mean three bars before
+// and the previous bar's value; before bar 25 the mean price itself.
+inline double smoothedPriceOf(Bar bar, double mid, double midThreeBefore, double previous) {
+    const double smoothed = 0.33 * (mid + 0.5 * (mid - midThreeBefore)) + 0.67 * previous;
+    return bar < kFirstSmoothedBar ? mid : smoothed;
+}
+
 // Mode 1 for bars [first, last): out[l - first] receives the bar's value.
 // Needs mid and period; averages of different bars run side by side.
 template <class Layout>
