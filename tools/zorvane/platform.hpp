@@ -57,6 +57,11 @@ std::string createFileBeside(const std::string& path);
 // or the new one, never a part. Throws std::runtime_error("cannot write TO: reason").
 void replaceFile(const std::string& from, const std::string& to);
 
+// Runs `here` on this thread while `there` runs on another, and returns
+// when both are done; neither may throw. False, having run nothing, where
+// no thread can be started.
+bool runOnTwoThreads(const std::function<void()>& here, const std::function<void()>& there);
+
 // Runs `first` on this thread while `second` runs on another, and returns
 // when both are done; what either threw is thrown here, the first's before
 // the second's. Where no thread can be started, one after the other: the

@@ -7,7 +7,6 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
-#include <exception>
 #include <stdexcept>
 #include <system_error>
 #include <thread>
@@ -68,32 +67,16 @@ void replaceFile(const std::string& from, const std::string& to) {
         throw std::runtime_error("cannot write " + to + ": " + std::strerror(errno));
 }
 
-void runTogether(const std::function<void()>& first, const std::function<void()>& second) {
-    std::exception_ptr secondFailure;
-    auto runSecond = [&second, &secondFailure] {
-        try {
-            second();
-        } catch (...) {
-            secondFailure = std::current_exception();
-        }
-    };
+bool runOnTwoThreads(const std::function<void()>& here, const std::function<void()>& there) {
     std::thread other;
     try {
-        other = std::thread(runSecond);
-    } catch (const std::system_error&) {  // no thread to be had: in turn
-        first();
-        second();
-        return;
+        other = std::thread(there);
+    } catch (const std::system_error&) {
+        return false;
     }
-    std::exception_ptr firstFailure;
-    try {
-        first();
-    } catch (...) {
-        firstFailure = std::current_exception();
-    }
+    here();
     other.join();
-    if (firstFailure) std::rethrow_exception(firstFailure);
-    if (secondFailure) std::rethrow_exception(secondFailure);
+    return true;
 }
 
 }  // namespace zorvane_cli

@@ -6,7 +6,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <exception>
 #include <stdexcept>
 
 #include "platform.hpp"
@@ -146,43 +145,21 @@ void replaceFile(const std::string& from, const std::string& to) {
 
 namespace {
 
-// The second task of runTogether and what it threw.
-struct SecondTask {
-    const std::function<void()>* task;
-    std::exception_ptr failure;
-};
-
-DWORD WINAPI runSecondTask(void* parameter) {
-    auto* second = static_cast<SecondTask*>(parameter);
-    try {
-        (*second->task)();
-    } catch (...) {
-        second->failure = std::current_exception();
-    }
+DWORD WINAPI runTask(void* task) {
+    (*static_cast<const std::function<void()>*>(task))();
     return 0;
 }
 
 }  // namespace
 
 // mingw-w64's win32 thread model has no std::thread: the system's own threads.
-void runTogether(const std::function<void()>& first, const std::function<void()>& second) {
-    SecondTask task{&second, nullptr};
-    HANDLE other = CreateThread(nullptr, 0, runSecondTask, &task, 0, nullptr);
-    if (!other) {  // no thread to be had: in turn
-        first();
-        second();
-        return;
-    }
-    std::exception_ptr firstFailure;
-    try {
-        first();
-    } catch (...) {
-        firstFailure = std::current_exception();
-    }
+bool runOnTwoThreads(const std::function<void()>& here, const std::function<void()>& there) {
+    HANDLE other = CreateThread(nullptr, 0, runTask, const_cast<std::function<void()>*>(&there), 0, nullptr);
+    if (!other) return false;
+    here();
     WaitForSingleObject(other, INFINITE);
     CloseHandle(other);
-    if (firstFailure) std::rethrow_exception(firstFailure);
-    if (task.failure) std::rethrow_exception(task.failure);
+    return true;
 }
 
 }  // namespace zorvane_cli
