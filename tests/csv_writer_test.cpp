@@ -8,6 +8,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <memory>
+#include <random>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -98,6 +100,34 @@ TEST(CsvWriter, ChunksFormattedAtOnceGiveTheSameBytes) {
         };
         EXPECT_EQ(written(table, outputs, reversed), inTurn) << count;
         EXPECT_EQ(written(table, outputs, threads), inTurn) << count;
+    }
+}
+
+// A column of its own characters only is tested for quotes in one pass; a
+// column that keeps a file's text, row by row: the same bytes either way.
+TEST(CsvWriter, TimesTestedForQuotesAtOnceAsRowByRow) {
+    std::mt19937 rng(18);
+    const std::string plain = "0123456789-: T/.", special = "\"\r\n,;";
+    for (int round = 0; round < 400; ++round) {
+        const std::size_t count = 1 + rng() % 300;
+        BarTable own = tableOf(count), kept = own;
+        own.time = TimeColumn();
+        kept.time = TimeColumn(std::make_shared<const std::string>());
+        own.separator = kept.separator = round % 3 ? ',' : ';';
+        const bool quotes = round % 2;
+        for (std::size_t i = 0; i < count; ++i) {
+            std::string text;
+            for (std::size_t k = rng() % 40; k > 0; --k)
+                text += quotes && rng() % 500 == 0 ? special[rng() % special.size()] : plain[rng() % plain.size()];
+            own.time.push_back(text);
+            kept.time.push_back(text);
+        }
+        ASSERT_TRUE(own.time.ownCharsOnly() && !kept.time.ownCharsOnly());
+        IndicatorOutputs outputs;
+        for (int mode = 1; mode <= kModes; ++mode)
+            outputs[mode - 1] = zorvane::compute(own.priceA.data(), own.priceB.data(), own.size(),
+                                                 static_cast<zorvane::Mode>(mode));
+        ASSERT_EQ(written(own, outputs, runInTurn), written(kept, outputs, runInTurn)) << round;
     }
 }
 

@@ -31,8 +31,9 @@ Reading readTimes(const TimeColumn& times, DayMonth order) {
     Reading reading;
     Steps& steps = reading.steps;
     std::int64_t before = 0;
+    RecentDate recent;
     for (std::size_t i = 0; i < times.size(); ++i) {
-        const auto point = parseTimePoint(times[i], order);
+        const auto point = parseTimePoint(times[i], order, recent);
         if (!point) break;
         const std::int64_t now = point->microseconds;
         auto count = [i](std::size_t& n, std::size_t& first) { first = n++ == 0 ? i : first; };

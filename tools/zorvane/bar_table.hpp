@@ -37,6 +37,9 @@ public:
         const std::size_t size = (entry & kSizeMask) == kLong ? longSizes_.at(i) : entry & kSizeMask;
         return {base + ((entry & ~kOwn) >> kSizeBits), size};
     }
+    // Whether the texts are the column's own characters end to end, and those characters.
+    bool ownCharsOnly() const { return ownOnly_; }
+    std::string_view ownChars() const { return own_; }
     // Room for `texts` texts, `chars` of them not in the file's text.
     void reserve(std::size_t texts, std::size_t chars) {
         if (ownOnly_) {

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 
+#include "byte_marks.hpp"
 #include "float_text.hpp"
 
 namespace zorvane_cli {
@@ -49,6 +50,17 @@ public:
 private:
     bool special_[256] = {};
 };
+
+// Whether any byte of `text` would make a field need quotes, sixteen bytes at a time.
+bool anyQuoteByte(std::string_view text, char separator) {
+    const char* at = text.data();
+    const char* const end = at + text.size();
+    for (; end - at >= 16; at += 16)
+        if (bytesEqualEither(at, '"', separator) | bytesEqualEither(at, '\r', '\n')) return true;
+    for (; at != end; ++at)
+        if (*at == '"' || *at == '\r' || *at == '\n' || *at == separator) return true;
+    return false;
+}
 
 // The text of a chunk of rows, in one buffer kept from chunk to chunk.
 class ChunkText {
@@ -116,14 +128,22 @@ bool writeIndicatorCsv(std::ostream& out, const BarTable& bars, const IndicatorO
     header += '\n';
     out.write(header.data(), static_cast<std::streamsize>(header.size()));
 
-    // Rows [first, last) as the chunk's text.
+    // Rows [first, last) as the chunk's text. Time texts that are all the
+    // column's own characters (a file read a block at a time) are tested for
+    // quotes in one pass, not row by row.
     const QuoteTest quotes(sep);
+    const bool plainTimes = bars.time.ownCharsOnly() && !anyQuoteByte(bars.time.ownChars(), sep);
     auto format = [&](std::size_t first, std::size_t last, ChunkText& text) {
         text.clear();
         for (std::size_t i = first; i < last; ++i) {
             const std::string_view time = bars.time[i];
             char* at = text.room(2 * time.size() + 2 + (kModes + 2) * (kFloatChars + 1) + 1);
-            at = writeField(at, time, quotes);
+            if (plainTimes) {
+                if (!time.empty()) std::memcpy(at, time.data(), time.size());
+                at += time.size();
+            } else {
+                at = writeField(at, time, quotes);
+            }
             *at++ = sep;
             at = writeShortestPrice(at, bars.priceA[i]);
             if (!bars.singlePrice) {

@@ -1,7 +1,7 @@
 // Splits text that holds no double quote into records, exactly as
 // RecordSplitter splits it, in a fraction of the time: memchr finds each
-// line end, a carriage return in the line and each separator. The block
-// reader uses it for the bulk of a large file.
+// line end, and one pass over the line sixteen bytes at a time its separators
+// and a carriage return. The block reader uses it for the bulk of a large file.
 #pragma once
 
 #include <string_view>

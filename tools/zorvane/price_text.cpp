@@ -76,12 +76,6 @@ bool groupedInThousands(std::string_view integer, char group) {
 
 }  // namespace
 
-std::string_view trimmedBlanks(std::string_view text) {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-    return text;
-}
-
 constexpr std::array<std::string_view, 13> kGapTexts = {"",    "null", "none", "nil",  "nan", "-nan", "+nan",
                                                          "n/a", "na",   "#n/a", "#na", "-",   "--"};
 
@@ -93,50 +87,7 @@ bool isGapText(std::string_view text) {
     return false;
 }
 
-namespace {
-
-// Powers of ten that floats hold exactly.
-constexpr float kExactTens[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
-
-}  // namespace
-
-// Most cells are "1234.56" or "-7" with few digits. Such a decimal of at
-// most 2^24 in units of its last digit, over at most ten places, rounds to
-// float in one division of two exact floats, as from_chars (and strtof)
-// round it. A cell the general reading would weigh ("1.234", a point and
-// three digits) or that has another form is left to it.
-bool PriceParser::parsePlainDecimal(std::string_view text, float& value) {
-    const char* at = text.data();
-    const char* const end = at + text.size();
-    const bool negative = at != end && *at == '-';
-    at += negative;
-    // Digits, a point and digits, accumulated as units of the last digit
-    // (wrapping harmlessly past eight digits, which are refused).
-    std::uint32_t units = 0;
-    const char* const first = at;
-    for (; at != end && static_cast<unsigned>(*at - '0') < 10; ++at) units = units * 10 + static_cast<unsigned>(*at - '0');
-    const auto before = static_cast<std::size_t>(at - first);
-    std::size_t places = 0;
-    const bool point = at != end && *at == '.';
-    if (point) {
-        const char* const fraction = ++at;
-        for (; at != end && static_cast<unsigned>(*at - '0') < 10; ++at)
-            units = units * 10 + static_cast<unsigned>(*at - '0');
-        places = static_cast<std::size_t>(at - fraction);
-    }
-    const std::size_t digits = before + places;
-    if (at != end || digits == 0 || digits > 8 || units > (std::uint32_t{1} << 24)) return false;
-    if (point) {
-        if (places == 3 && before >= 1 && before <= 3 && *first != '0') return false;  // "1.234"
-        ++pointCells_;  // the cell shows a decimal point
-    }
-    const float magnitude = static_cast<float>(units) / kExactTens[places];
-    value = negative ? -magnitude : magnitude;
-    return true;
-}
-
-PriceParser::Result PriceParser::parse(std::string_view text, float& value) {
-    if (parsePlainDecimal(text, value)) return Result::Price;
+PriceParser::Result PriceParser::parseOtherForms(std::string_view text, float& value) {
     text = trimmedBlanks(text);
     if (isGapText(text)) return Result::Gap;
     bool negative = false;

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cctype>
+#include <cstring>
 #include <string>
 
 #include "price_text.hpp"
@@ -324,7 +325,7 @@ bool digitsWithFraction(std::string_view text) {
 // scanner: the same point the general reading gives, or false for text
 // that is not exactly such a form or not a valid date and time, which the
 // general reading then decides.
-bool fixedIsoForm(std::string_view text, TimePoint& point) {
+bool fixedIsoForm(std::string_view text, TimePoint& point, RecentDate& recent) {
     const std::size_t size = text.size();
     if (size != 10 && size != 19 && !(size == 20 && text[19] == 'Z')) return false;
     auto digits = [&text](std::size_t at, std::size_t count, std::int64_t& value) {
@@ -335,12 +336,18 @@ bool fixedIsoForm(std::string_view text, TimePoint& point) {
         }
         return true;
     };
-    const char separator = text[4];
-    std::int64_t year, month, day;
-    if ((separator != '-' && separator != '.' && separator != '/') || text[7] != separator || !digits(0, 4, year) ||
-        !digits(5, 2, month) || !digits(8, 2, day) || !isValidDate(year, month, day))
-        return false;
-    const std::int64_t midnight = daysFromCivil(year, month, day) * kMicrosPerDay;
+    // The date read once for a run of bars that share it (a day of minute bars).
+    if (!recent.held || std::memcmp(text.data(), recent.text, sizeof recent.text) != 0) {
+        const char separator = text[4];
+        std::int64_t year, month, day;
+        if ((separator != '-' && separator != '.' && separator != '/') || text[7] != separator ||
+            !digits(0, 4, year) || !digits(5, 2, month) || !digits(8, 2, day) || !isValidDate(year, month, day))
+            return false;
+        std::memcpy(recent.text, text.data(), sizeof recent.text);
+        recent.midnight = daysFromCivil(year, month, day) * kMicrosPerDay;
+        recent.held = true;
+    }
+    const std::int64_t midnight = recent.midnight;
     if (size == 10) {
         point = TimePoint{midnight, true, false};
         return true;
@@ -355,9 +362,14 @@ bool fixedIsoForm(std::string_view text, TimePoint& point) {
 
 }  // namespace
 
-std::optional<TimePoint> parseTimePoint(std::string_view text, DayMonth order) {
-    if (TimePoint point; fixedIsoForm(trimmedBlanks(text), point)) return point;
+std::optional<TimePoint> parseTimePoint(std::string_view text, DayMonth order, RecentDate& recent) {
+    if (TimePoint point; fixedIsoForm(trimmedBlanks(text), point, recent)) return point;
     return parseTimePointByScanner(text, order);
+}
+
+std::optional<TimePoint> parseTimePoint(std::string_view text, DayMonth order) {
+    RecentDate none;
+    return parseTimePoint(text, order, none);
 }
 
 std::optional<TimePoint> parseTimePointByScanner(std::string_view text, DayMonth order) {

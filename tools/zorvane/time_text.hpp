@@ -21,6 +21,16 @@ struct TimePoint {
 };
 
 std::optional<TimePoint> parseTimePoint(std::string_view text, DayMonth order);
+
+// The last date read in a fixed ISO form and its first microsecond, so that
+// reading a column of times reads each day's date once: the same points as
+// reading each text alone.
+struct RecentDate {
+    char text[10];
+    std::int64_t midnight = 0;
+    bool held = false;
+};
+std::optional<TimePoint> parseTimePoint(std::string_view text, DayMonth order, RecentDate& recent);
 // The general reading parseTimePoint falls back to when the text is not
 // one of the fixed ISO forms it reads directly; the same result for those too.
 std::optional<TimePoint> parseTimePointByScanner(std::string_view text, DayMonth order);
