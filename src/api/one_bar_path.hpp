@@ -19,7 +19,10 @@ class OneBarPath {
 public:
     // Copies of history series kept side by side, so that the last
     // kRingBars bars of each lie in a row (pure caches: never saved).
-    struct Copies {
+    // Aligned above what operator new assumes of malloc, so that new uses
+    // its aligned form: 32-bit mingw-w64's malloc gives 8-byte alignment
+    // where the compiler counts on 16 for the pairs' aligned loads.
+    struct alignas(64) Copies {
         // Bar b's value at b mod kRingBars and kRingBars further on.
         double means[2 * kRingBars] = {};
         double differences[2 * kRingBars] = {};
