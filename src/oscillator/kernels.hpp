@@ -3,8 +3,8 @@
 // for SSE2, the baseline every x86 build has, and for AVX2 and AVX-512, used
 // only where the processor and the operating system support them
 // (kernels_x86.cpp chooses once per call); on aarch64 for NEON, which every
-// aarch64 processor has (kernels_neon.cpp); elsewhere over the compiler's
-// portable vectors (kernels_portable.cpp).
+// aarch64 processor has; elsewhere over the compiler's portable vectors
+// (both kernels_one_set.cpp).
 //
 // Every kernel computes what the scalar formulas compute, lane by lane in
 // the same order, except where it uses a fast approximation: then it says so

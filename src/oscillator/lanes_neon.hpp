@@ -5,26 +5,10 @@
 
 #include <arm_neon.h>
 
-#include <cstdint>
-
-#include "lane_types.hpp"
+#include "lanes_generic.hpp"
 
 namespace zorvane::detail {
 namespace {
-
-// Bit k set where lane k of the mask is.
-template <class V>
-inline std::uint32_t laneBits(MaskOf<V> mask) {
-    std::uint32_t bits = 0;
-    for (int k = 0; k < kLanes<V>; ++k) bits |= static_cast<std::uint32_t>(mask[k] & 1) << k;
-    return bits;
-}
-
-// NEON selects bitwise (BSL and its kin) however the compiler sees the mask.
-template <class V>
-inline MaskOf<V> opaqueMask(MaskOf<V> mask) {
-    return mask;
-}
 
 // a * b + c, fused (FMLA, part of every aarch64): allowed inside an
 // approximation, whose bound covers either way of evaluating. The
