@@ -315,8 +315,8 @@ void rawPeriodsOf(const double* deltaPhase, int count, int termsBefore, double* 
     for (; i < count + kTerms; ++i)
         totals[i + 1] = running += static_cast<std::uint64_t>(static_cast<std::int64_t>(changes[i] * kUnitsPerDegree));
     for (int k = 0; k < W; ++k) totals[count + kTerms + 1 + k] = 0;
-    // The totals wrap around: unsigned lanes, whose comparisons are unsigned.
-    auto passes = [](Units sum, std::uint64_t bound) { return reinterpret_cast<Words>(sum > bound); };
+    // The totals wrap around: the sums' comparisons are unsigned.
+    constexpr std::uint64_t kTopBit = std::uint64_t{1} << 63;
     for (int w = 0; w < (count + 63) / 64; ++w) doubts[w] = 0;
     // The vectors of bars [k, k + lanes), given the terms the bar before
     // needed (a guess), which it updates to the terms its last bar needed.
@@ -351,14 +351,25 @@ void rawPeriodsOf(const double* deltaPhase, int count, int termsBefore, double* 
         } else
 #endif
         {
+            // Unsigned order is signed order with the top bit flipped, and
+            // flipping it is subtracting 2^63: taken from the total once,
+            // each probe's sum comes out flipped, ready for signed comparisons.
+            const Units flippedTotal = total - kTopBit;
+            Words low = Words{} + static_cast<std::int64_t>((kFullTurn - kMargin - 1) ^ kTopBit);
+            Words high = Words{} + static_cast<std::int64_t>((kFullTurn + kMargin) ^ kTopBit);
+#if defined(__x86_64__) || defined(__i386__)
+            // Bounds the compiler cannot see: it would rewrite x > c as
+            // not (c + 1 > x), one instruction more per comparison.
+            __asm__("" : "+x"(low), "+x"(high));
+#endif
             Words below[2] = {}, above[2] = {};
 #pragma GCC unroll 32
             for (int p = 0; p < kProbes; ++p) {
                 Units start;
                 std::memcpy(&start, starts - p, sizeof start);
-                const Units sum = total - start;
-                below[p & 1] -= passes(sum, kFullTurn - kMargin - 1);  // sum >= 360 - margin
-                above[p & 1] -= passes(sum, kFullTurn + kMargin);      // sum > 360 + margin
+                const Words flippedSum = reinterpret_cast<Words>(flippedTotal - start);
+                below[p & 1] -= flippedSum > low;   // sum >= 360 - margin
+                above[p & 1] -= flippedSum > high;  // sum > 360 + margin
             }
             belowMargin = below[0] + below[1];
             aboveMargin = above[0] + above[1];
@@ -400,16 +411,19 @@ void rawPeriodsOf(const double* deltaPhase, int count, int termsBefore, double* 
         guesses[c] = fewest;
     }
     guesses[0] = termsBefore > 6 && termsBefore <= kTerms ? termsBefore : guesses[0];
-    for (bool more = true; more;) {
-        more = false;
-        for (int c = 0; c < kChains; ++c) {
-            if (next[c] >= end[c]) continue;
-            const int lanes = count - next[c] < W ? count - next[c] : W;
-            searchVector(next[c], lanes, guesses[c]);
-            next[c] += W;
-            more = true;
-        }
+    // First the steps where every run has a whole vector left (only the
+    // last run can end in part of one), the runs' state in registers; then
+    // what is left of each run.
+    int wholeSteps = (count - next[kChains - 1]) / W;
+    for (int c = 0; c < kChains - 1; ++c)
+        wholeSteps = (end[c] - next[c]) / W < wholeSteps ? (end[c] - next[c]) / W : wholeSteps;
+    for (int step = 0; step < wholeSteps; ++step) {
+#pragma GCC unroll 4
+        for (int c = 0; c < kChains; ++c) searchVector(next[c] + step * W, W, guesses[c]);
     }
+    for (int c = 0; c < kChains; ++c)
+        for (int k = next[c] + wholeSteps * W; k < end[c]; k += W)
+            searchVector(k, count - k < W ? count - k : W, guesses[c]);
 }
 
 // Correlation sums, a vector of neighbouring bars at a time, each lane a bar
