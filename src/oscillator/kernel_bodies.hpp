@@ -103,6 +103,16 @@ inline U lastLane(U v) {
     return lastLaneOf(v, std::make_index_sequence<sizeof(U) / sizeof(v[0])>{});
 }
 
+// Keeps v in a register as it is: the compiler no longer folds it into the
+// instructions that use it, as a constant (rewriting the comparison around
+// it) or as a memory operand (loading it once per use).
+template <class T>
+inline void keepInRegister([[maybe_unused]] T& v) {
+#if defined(__x86_64__) || defined(__i386__)
+    __asm__("" : "+x"(v));
+#endif
+}
+
 // Mode 1's averages, where every sum the bars may need is exact; false,
 // with nothing stored, where that cannot be shown.
 //
@@ -357,11 +367,10 @@ void rawPeriodsOf(const double* deltaPhase, int count, int termsBefore, double* 
             const Units flippedTotal = total - kTopBit;
             Words low = Words{} + static_cast<std::int64_t>((kFullTurn - kMargin - 1) ^ kTopBit);
             Words high = Words{} + static_cast<std::int64_t>((kFullTurn + kMargin) ^ kTopBit);
-#if defined(__x86_64__) || defined(__i386__)
-            // Bounds the compiler cannot see: it would rewrite x > c as
-            // not (c + 1 > x), one instruction more per comparison.
-            __asm__("" : "+x"(low), "+x"(high));
-#endif
+            // Seen as constants, x > c would become not (c + 1 > x): one
+            // instruction more per comparison.
+            keepInRegister(low);
+            keepInRegister(high);
             Words below[2] = {}, above[2] = {};
 #pragma GCC unroll 32
             for (int p = 0; p < kProbes; ++p) {
@@ -374,14 +383,14 @@ void rawPeriodsOf(const double* deltaPhase, int count, int termsBefore, double* 
             belowMargin = below[0] + below[1];
             aboveMargin = above[0] + above[1];
         }
-        const Words probes = Words{} + kProbes;
         // The fewest terms that pass, if the shortest window does not (or
-        // is the shortest possible) and the longest does (or is 42 long).
+        // is the shortest possible) and the longest does (or is 42 long):
+        // fewer than all probes pass, or any number from the fewest; more
+        // than none, or any number up to the limit.
         const Words needed = (longest + 1) - aboveMargin;
-        const Words fromTheFewest = Words{} - static_cast<std::int64_t>(shortest == 7);
-        const Words toTheLimit = Words{} - static_cast<std::int64_t>(longest == kTerms + 1);
-        const Words sure = (belowMargin == aboveMargin) & ((belowMargin < probes) | fromTheFewest) &
-                           ((aboveMargin > 0) | toTheLimit);
+        const Words passingBelow = Words{} + (shortest == 7 ? kProbes + 1 : kProbes);
+        const Words passingAbove = Words{} + (longest == kTerms + 1 ? -1 : 0);
+        const Words sure = (belowMargin == aboveMargin) & (belowMargin < passingBelow) & (aboveMargin > passingAbove);
         const Words none = needed > kTerms;
         const V stop = asDoubles<V>(((needed - 1) & ~none) | 0x4330000000000000) - 0x1p52;
         storeSome(found + k, stop, lanes);
@@ -455,7 +464,8 @@ void correlationsOf(const double* mid, const double* period, int count, const An
         return r;
     };
     auto addTerm = [&](Run& r, int n) {
-        const V price = loadSome<V>(mid + r.start - n, r.lanes);
+        V price = loadSome<V>(mid + r.start - n, r.lanes);
+        keepInRegister(price);  // one load for both products
         r.sine += r.sines[n] * price;
         r.cosine += r.cosines[n] * price;
     };
