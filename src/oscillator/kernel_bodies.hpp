@@ -113,6 +113,12 @@ inline void keepInRegister([[maybe_unused]] T& v) {
 #endif
 }
 
+// 32-bit indices as many as V has doubles.
+template <class V>
+struct IndexLanes {
+    typedef std::int32_t Type __attribute__((vector_size(sizeof(V) / 2)));
+};
+
 // Mode 1's averages, where every sum the bars may need is exact; false,
 // with nothing stored, where that cannot be shown.
 //
@@ -176,13 +182,15 @@ bool averagesOf(const double* mid, const double* period, int count, int before, 
     for (; i < n; ++i) totals[i + 1] = running += values[i];
     // Bar k's sum: its P + 2 values, the totals' difference from before + k
     // - P - 1 to before + k + 1.
+    // The first indices from whole numbers converted a vector at a time.
+    typedef typename IndexLanes<V>::Type Indices;
+    Indices firstOfLane;
+    for (int j = 0; j < W; ++j) firstOfLane[j] = before + j - 1;
     forEachVector<V>(count, [&](int k, int lanes) {
         const V periods = loadSome<V>(period + k, lanes);
+        const Indices firsts = (firstOfLane + k) - __builtin_convertvector(periods, Indices);
         V sums = {};
-        for (int j = 0; j < lanes; ++j) {
-            const int last = before + k + j + 1;
-            sums[j] = totals[last] - totals[last - static_cast<int>(periods[j]) - 2];
-        }
+        for (int j = 0; j < lanes; ++j) sums[j] = totals[before + k + j + 1] - totals[firsts[j]];
         storeFloats(out + k, sums / (periods + 2.0), lanes);
     });
     return true;
