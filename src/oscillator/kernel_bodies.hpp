@@ -151,9 +151,11 @@ bool averagesOf(const double* mid, const double* period, int count, int before, 
         const V magnitude = absolute(loadSome<V>(values + k, lanes));  // missing lanes are 0
         lowBits |= asBits(magnitude) & ((std::int64_t{1} << 24) - 1);
         finite &= magnitude <= __DBL_MAX__;
-        highest = select(magnitude > highest, magnitude, highest);
+        // In this form the compiler makes them single maximum and minimum
+        // instructions, which pick the same lanes.
+        highest = magnitude > highest ? magnitude : highest;
         const V nonZero = select(magnitude == 0.0, kInfinity, magnitude);
-        lowest = select(nonZero < lowest, nonZero, lowest);
+        lowest = nonZero < lowest ? nonZero : lowest;
     });
     std::int64_t emax = 0, emin = 2047, low = 0;
     for (int k = 0; k < W; ++k) {
