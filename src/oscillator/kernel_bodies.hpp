@@ -419,13 +419,17 @@ void rawPeriodsOf(const double* deltaPhase, int count, int termsBefore, double* 
     for (int c = 0; c < kChains; ++c) {
         next[c] = vectors * c / kChains * W;
         end[c] = vectors * (c + 1) / kChains * W;
-        int fewest = 7, most = kTerms + 1;  // the bar before the run needs more than 6, at most 42
+        // The bar before the run needs more than 6 terms, at most 42: the
+        // fewest from 7 to 41 whose window passes, else 42. Without
+        // branches (each probe's outcome is as good as random): every
+        // length below `fewest` fails, and a failing probe moves it past.
+        int fewest = 7;
         const std::uint64_t total = totals[next[c] + kTerms];
-        while (fewest < most) {
-            const int middle = (fewest + most) / 2;
-            const bool passes = total - totals[next[c] + kTerms - middle] > kFullTurn;
-            fewest = passes ? fewest : middle + 1;
-            most = passes ? middle : most;
+        for (int step = 32; step > 0; step /= 2) {
+            const int probe = fewest + step - 1;
+            const int length = probe <= kTerms ? probe : kTerms;  // a probe past 41 is not taken
+            const bool fails = probe <= kTerms && total - totals[next[c] + kTerms - length] <= kFullTurn;
+            fewest += fails ? step : 0;
         }
         guesses[c] = fewest;
     }
