@@ -469,11 +469,17 @@ void correlationsOf(const double* mid, const double* period, int count, const An
         Run r;
         r.start = start;
         r.lanes = count - start < W ? count - start : W;
-        // The run's length from one comparison of the lanes, not a loop
-        // whose exit (the length, about as good as random) mispredicts.
-        const MaskOf<V> same = loadSome<V>(period + start, r.lanes) == period[start];
-        const std::uint32_t leading = (laneBits<V>(same) & ((1u << r.lanes) - 1)) | 1u;
-        r.length = __builtin_ctz(~leading);
+        // The run's length without a loop whose exit (the length, about as
+        // good as random) mispredicts: two lanes compare the neighbour
+        // (itself where there is none), more compare all lanes at once.
+        if constexpr (W == 2) {
+            const bool pair = r.lanes > 1;
+            r.length = 1 + (pair & (period[start + pair] == period[start]));
+        } else {
+            const MaskOf<V> same = loadSome<V>(period + start, r.lanes) == period[start];
+            const std::uint32_t leading = (laneBits<V>(same) & ((1u << r.lanes) - 1)) | 1u;
+            r.length = __builtin_ctz(~leading);
+        }
         r.terms = static_cast<int>(period[start]);
         r.sines = table.sines() + AngleTable::rowOffset(r.terms);
         r.cosines = table.cosines() + AngleTable::rowOffset(r.terms);
