@@ -103,6 +103,22 @@ inline U lastLane(U v) {
     return lastLaneOf(v, std::make_index_sequence<sizeof(U) / sizeof(v[0])>{});
 }
 
+// Keeps v in a register as it is: the compiler no longer folds it into the
+// instructions that use it, as a constant (rewriting the comparison around
+// it) or as a memory operand (loading it once per use).
+template <class T>
+inline void keepInRegister([[maybe_unused]] T& v) {
+#if defined(__x86_64__) || defined(__i386__)
+    __asm__("" : "+x"(v));
+#endif
+}
+
+// 32-bit indices as many as V has doubles.
+template <class V>
+struct IndexLanes {
+    typedef std::int32_t Type __attribute__((vector_size(sizeof(V) / 2)));
+};
+
 // Mode 1's averages, where every sum the bars may need is exact; false,
 // with nothing stored, where that cannot be shown.
 //
@@ -135,9 +151,11 @@ bool averagesOf(const double* mid, const double* period, int count, int before, 
         const V magnitude = absolute(loadSome<V>(values + k, lanes));  // missing lanes are 0
         lowBits |= asBits(magnitude) & ((std::int64_t{1} << 24) - 1);
         finite &= magnitude <= __DBL_MAX__;
-        highest = select(magnitude > highest, magnitude, highest);
+        // In this form the compiler makes them single maximum and minimum
+        // instructions, which pick the same lanes.
+        highest = magnitude > highest ? magnitude : highest;
         const V nonZero = select(magnitude == 0.0, kInfinity, magnitude);
-        lowest = select(nonZero < lowest, nonZero, lowest);
+        lowest = nonZero < lowest ? nonZero : lowest;
     });
     std::int64_t emax = 0, emin = 2047, low = 0;
     for (int k = 0; k < W; ++k) {
@@ -166,13 +184,15 @@ bool averagesOf(const double* mid, const double* period, int count, int before, 
     for (; i < n; ++i) totals[i + 1] = running += values[i];
     // Bar k's sum: its P + 2 values, the totals' difference from before + k
     // - P - 1 to before + k + 1.
+    // The first indices from whole numbers converted a vector at a time.
+    typedef typename IndexLanes<V>::Type Indices;
+    Indices firstOfLane;
+    for (int j = 0; j < W; ++j) firstOfLane[j] = before + j - 1;
     forEachVector<V>(count, [&](int k, int lanes) {
         const V periods = loadSome<V>(period + k, lanes);
+        const Indices firsts = (firstOfLane + k) - __builtin_convertvector(periods, Indices);
         V sums = {};
-        for (int j = 0; j < lanes; ++j) {
-            const int last = before + k + j + 1;
-            sums[j] = totals[last] - totals[last - static_cast<int>(periods[j]) - 2];
-        }
+        for (int j = 0; j < lanes; ++j) sums[j] = totals[before + k + j + 1] - totals[firsts[j]];
         storeFloats(out + k, sums / (periods + 2.0), lanes);
     });
     return true;
@@ -315,8 +335,8 @@ void rawPeriodsOf(const double* deltaPhase, int count, int termsBefore, double* 
     for (; i < count + kTerms; ++i)
         totals[i + 1] = running += static_cast<std::uint64_t>(static_cast<std::int64_t>(changes[i] * kUnitsPerDegree));
     for (int k = 0; k < W; ++k) totals[count + kTerms + 1 + k] = 0;
-    // The totals wrap around: unsigned lanes, whose comparisons are unsigned.
-    auto passes = [](Units sum, std::uint64_t bound) { return reinterpret_cast<Words>(sum > bound); };
+    // The totals wrap around: the sums' comparisons are unsigned.
+    constexpr std::uint64_t kTopBit = std::uint64_t{1} << 63;
     for (int w = 0; w < (count + 63) / 64; ++w) doubts[w] = 0;
     // The vectors of bars [k, k + lanes), given the terms the bar before
     // needed (a guess), which it updates to the terms its last bar needed.
@@ -351,26 +371,36 @@ void rawPeriodsOf(const double* deltaPhase, int count, int termsBefore, double* 
         } else
 #endif
         {
+            // Unsigned order is signed order with the top bit flipped, and
+            // flipping it is subtracting 2^63: taken from the total once,
+            // each probe's sum comes out flipped, ready for signed comparisons.
+            const Units flippedTotal = total - kTopBit;
+            Words low = Words{} + static_cast<std::int64_t>((kFullTurn - kMargin - 1) ^ kTopBit);
+            Words high = Words{} + static_cast<std::int64_t>((kFullTurn + kMargin) ^ kTopBit);
+            // Seen as constants, x > c would become not (c + 1 > x): one
+            // instruction more per comparison.
+            keepInRegister(low);
+            keepInRegister(high);
             Words below[2] = {}, above[2] = {};
 #pragma GCC unroll 32
             for (int p = 0; p < kProbes; ++p) {
                 Units start;
                 std::memcpy(&start, starts - p, sizeof start);
-                const Units sum = total - start;
-                below[p & 1] -= passes(sum, kFullTurn - kMargin - 1);  // sum >= 360 - margin
-                above[p & 1] -= passes(sum, kFullTurn + kMargin);      // sum > 360 + margin
+                const Words flippedSum = reinterpret_cast<Words>(flippedTotal - start);
+                below[p & 1] -= flippedSum > low;   // sum >= 360 - margin
+                above[p & 1] -= flippedSum > high;  // sum > 360 + margin
             }
             belowMargin = below[0] + below[1];
             aboveMargin = above[0] + above[1];
         }
-        const Words probes = Words{} + kProbes;
         // The fewest terms that pass, if the shortest window does not (or
-        // is the shortest possible) and the longest does (or is 42 long).
+        // is the shortest possible) and the longest does (or is 42 long):
+        // fewer than all probes pass, or any number from the fewest; more
+        // than none, or any number up to the limit.
         const Words needed = (longest + 1) - aboveMargin;
-        const Words fromTheFewest = Words{} - static_cast<std::int64_t>(shortest == 7);
-        const Words toTheLimit = Words{} - static_cast<std::int64_t>(longest == kTerms + 1);
-        const Words sure = (belowMargin == aboveMargin) & ((belowMargin < probes) | fromTheFewest) &
-                           ((aboveMargin > 0) | toTheLimit);
+        const Words passingBelow = Words{} + (shortest == 7 ? kProbes + 1 : kProbes);
+        const Words passingAbove = Words{} + (longest == kTerms + 1 ? -1 : 0);
+        const Words sure = (belowMargin == aboveMargin) & (belowMargin < passingBelow) & (aboveMargin > passingAbove);
         const Words none = needed > kTerms;
         const V stop = asDoubles<V>(((needed - 1) & ~none) | 0x4330000000000000) - 0x1p52;
         storeSome(found + k, stop, lanes);
@@ -389,27 +419,34 @@ void rawPeriodsOf(const double* deltaPhase, int count, int termsBefore, double* 
     for (int c = 0; c < kChains; ++c) {
         next[c] = vectors * c / kChains * W;
         end[c] = vectors * (c + 1) / kChains * W;
-        int fewest = 7, most = kTerms + 1;  // the bar before the run needs more than 6, at most 42
+        // The bar before the run needs more than 6 terms, at most 42: the
+        // fewest from 7 to 41 whose window passes, else 42. Without
+        // branches (each probe's outcome is as good as random): every
+        // length below `fewest` fails, and a failing probe moves it past.
+        int fewest = 7;
         const std::uint64_t total = totals[next[c] + kTerms];
-        while (fewest < most) {
-            const int middle = (fewest + most) / 2;
-            const bool passes = total - totals[next[c] + kTerms - middle] > kFullTurn;
-            fewest = passes ? fewest : middle + 1;
-            most = passes ? middle : most;
+        for (int step = 32; step > 0; step /= 2) {
+            const int probe = fewest + step - 1;
+            const int length = probe <= kTerms ? probe : kTerms;  // a probe past 41 is not taken
+            const bool fails = probe <= kTerms && total - totals[next[c] + kTerms - length] <= kFullTurn;
+            fewest += fails ? step : 0;
         }
         guesses[c] = fewest;
     }
     guesses[0] = termsBefore > 6 && termsBefore <= kTerms ? termsBefore : guesses[0];
-    for (bool more = true; more;) {
-        more = false;
-        for (int c = 0; c < kChains; ++c) {
-            if (next[c] >= end[c]) continue;
-            const int lanes = count - next[c] < W ? count - next[c] : W;
-            searchVector(next[c], lanes, guesses[c]);
-            next[c] += W;
-            more = true;
-        }
+    // First the steps where every run has a whole vector left (only the
+    // last run can end in part of one), the runs' state in registers; then
+    // what is left of each run.
+    int wholeSteps = (count - next[kChains - 1]) / W;
+    for (int c = 0; c < kChains - 1; ++c)
+        wholeSteps = (end[c] - next[c]) / W < wholeSteps ? (end[c] - next[c]) / W : wholeSteps;
+    for (int step = 0; step < wholeSteps; ++step) {
+#pragma GCC unroll 4
+        for (int c = 0; c < kChains; ++c) searchVector(next[c] + step * W, W, guesses[c]);
     }
+    for (int c = 0; c < kChains; ++c)
+        for (int k = next[c] + wholeSteps * W; k < end[c]; k += W)
+            searchVector(k, count - k < W ? count - k : W, guesses[c]);
 }
 
 // Correlation sums, a vector of neighbouring bars at a time, each lane a bar
@@ -432,8 +469,17 @@ void correlationsOf(const double* mid, const double* period, int count, const An
         Run r;
         r.start = start;
         r.lanes = count - start < W ? count - start : W;
-        r.length = 1;
-        while (r.length < r.lanes && period[start + r.length] == period[start]) ++r.length;
+        // The run's length without a loop whose exit (the length, about as
+        // good as random) mispredicts: two lanes compare the neighbour
+        // (itself where there is none), more compare all lanes at once.
+        if constexpr (W == 2) {
+            const bool pair = r.lanes > 1;
+            r.length = 1 + (pair & (period[start + pair] == period[start]));
+        } else {
+            const MaskOf<V> same = loadSome<V>(period + start, r.lanes) == period[start];
+            const std::uint32_t leading = (laneBits<V>(same) & ((1u << r.lanes) - 1)) | 1u;
+            r.length = __builtin_ctz(~leading);
+        }
         r.terms = static_cast<int>(period[start]);
         r.sines = table.sines() + AngleTable::rowOffset(r.terms);
         r.cosines = table.cosines() + AngleTable::rowOffset(r.terms);
@@ -441,7 +487,8 @@ void correlationsOf(const double* mid, const double* period, int count, const An
         return r;
     };
     auto addTerm = [&](Run& r, int n) {
-        const V price = loadSome<V>(mid + r.start - n, r.lanes);
+        V price = loadSome<V>(mid + r.start - n, r.lanes);
+        keepInRegister(price);  // one load for both products
         r.sine += r.sines[n] * price;
         r.cosine += r.cosines[n] * price;
     };

@@ -51,13 +51,15 @@ void averageOverCycles(const SeriesSet<Layout>& s, Bar first, Bar last, float* o
     Bar l = first;
     if constexpr (Layout::kContiguous) {
         for (; l < last && l < kFirstSmoothedBar; ++l) out[l - first] = toOutput(cycleAverage(s, l));
-        if (l < last) {
+        // At most kChunkBars bars a call: the first window holds more.
+        while (l < last) {
+            const Bar bars = last - l < kChunkBars ? last - l : kChunkBars;
             // Every mean a sum of these bars may take, from the earliest.
             const Bar earliest = l - kMaxPeriod - 2 > 0 ? l - kMaxPeriod - 2 : 0;
-            if (last - l <= kChunkBars &&
-                kernels.averages(s.mid.at(l), s.period.at(l), static_cast<int>(last - l),
-                                 static_cast<int>(l - earliest), out + (l - first)))
-                return;
+            if (!kernels.averages(s.mid.at(l), s.period.at(l), static_cast<int>(bars), static_cast<int>(l - earliest),
+                                  out + (l - first)))
+                break;
+            l += bars;
         }
         for (; l + 4 <= last; l += 4) {
             Pair average[2];
