@@ -5,6 +5,6 @@
 
 namespace zorvane::detail {
 
-OneBarPath::Body oneBarAvx2Body() { return pushOneBar<Pair>; }
+OneBarPath::Push oneBarAvx2Push() { return pushBar<Pair>; }
 
 }  // namespace zorvane::detail

@@ -3,6 +3,6 @@
 
 namespace zorvane::detail {
 
-OneBarPath::Body oneBarBaselineBody() { return pushOneBar<Pair>; }
+OneBarPath::Push oneBarBaselinePush() { return pushBar<Pair>; }
 
 }  // namespace zorvane::detail

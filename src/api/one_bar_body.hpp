@@ -5,7 +5,9 @@
 #pragma once
 
 #include "exact_search.hpp"
+#include "cycle_measurement.hpp"
 #include "kernel_bodies.hpp"
+#include "correlation_sums.hpp"
 #include "one_bar_path.hpp"
 
 namespace zorvane::detail {
@@ -36,15 +38,6 @@ inline double searchNearGuess(const std::uint64_t* total, int guess) {
     }
     const bool inside = passing > 0 && passing < kProbes;
     return nearTurn || !inside ? -1.0 : static_cast<double>(shortest + kProbes - passing - 1);
-}
-
-// The sine and cosine sums of a bar's correlation, side by side, in the
-// order of correlateOne; mid[-n] is the mean price n bars back.
-inline Pair correlation(const Pair* angles, const double* mid, int terms) {
-    Pair sums = {};
-#pragma GCC unroll 2
-    for (int n = 0; n < terms; ++n) sums += angles[n] * mid[-n];
-    return sums;
 }
 
 // The one-bar kernels' steps (kernel_bodies.hpp) with the decisions made
@@ -115,6 +108,11 @@ inline bool outputsFrom(double phase, float* sineOut, float* leadSineOut) {
     return laneBits<V>(doubt) != 0;
 }
 
+// Computes bar h.nextBar from its mean price into `out` and the bar's slots
+// of the history, and returns true, when the fast values decide everything.
+// Otherwise returns false having changed nothing of the history but that
+// bar's slots, as it does for the bars whose search reaches back into the
+// warm-up.
 template <class V>
 bool pushOneBar(OneBarPath::Copies& c, StreamHistory& h, StageContext& context, double mean, BarOutputs& out) {
     const Bar l = h.nextBar;
@@ -150,7 +148,7 @@ bool pushOneBar(OneBarPath::Copies& c, StreamHistory& h, StageContext& context, 
     const double rawBefore = rawPeriod[before];
     const int likelyTerms = static_cast<int>(
         (3 * static_cast<std::uint32_t>(periodBefore) + static_cast<std::uint32_t>(rawBefore)) >> 2);
-    Pair sums = correlation(c.anglesOf(likelyTerms, context.angles), mid, likelyTerms);
+    Pair sums = correlationNewestFirst(c.anglesOf(likelyTerms, context.angles), mid, likelyTerms);
 
     // Angle and change; a wrap test in doubt needs the library's angles.
     const double inPhaseBefore = inPhase[before], quadratureBefore = quadrature[before];
@@ -179,6 +177,23 @@ bool pushOneBar(OneBarPath::Copies& c, StreamHistory& h, StageContext& context, 
     const int terms = static_cast<int>(quarters >> 2);
     period[now] = terms;
 
+    // Modes 3 and 4: both correlation sums in one register, the
+    // compensation from its table, the fast chain, unless it cannot vouch.
+    double arctangent = arctangents[1];
+    if (terms != likelyTerms) {
+        sums = correlationNewestFirst(c.anglesOf(terms, context.angles), mid, terms);
+        arctangent = fastAtanOfQuotient(V{} + std::fabs(sums[0]), V{} + std::fabs(sums[1]))[0];
+    }
+    // The compensation applies below a period of 30 and above 0 quarters.
+    const double compensation = terms < 30 && quarters > 0 ? context.compensation.byQuarters()[quarters] : 0.0;
+    double cyclePhase;
+    if (cyclePhaseFrom(sums[0], sums[1], compensation, arctangent, cyclePhase)) return false;
+    const bool sineInDoubt = outputsFrom<V>(cyclePhase, &out.sine, &out.leadSine);
+
+    // Modes 1 and 2 last: nothing above waits for them, and the cycle
+    // average's sum, a chain of its own, then runs while the phase chain
+    // (correlation, arctangent, sine) ends instead of holding up its start
+    // (measured 3 ns a bar faster than before the correlation's arctangent).
     // Mode 1: the mean over the period and two more bars, newest first.
     double sum = 0.0;
 #pragma GCC unroll 4
@@ -188,19 +203,24 @@ bool pushOneBar(OneBarPath::Copies& c, StreamHistory& h, StageContext& context, 
     const double smoothed = 0.33 * (mean + 0.5 * (mean - mid[-3])) + 0.67 * smoothedPrice[before];
     smoothedPrice[now] = smoothed;
     out.smoothedPrice = toOutput(smoothed);
+    return !sineInDoubt;
+}
 
-    // Modes 3 and 4: both correlation sums in one register, the
-    // compensation from its table, the fast chain, unless it cannot vouch.
-    double arctangent = arctangents[1];
-    if (terms != likelyTerms) {
-        sums = correlation(c.anglesOf(terms, context.angles), mid, terms);
-        arctangent = fastAtanOfQuotient(V{} + std::fabs(sums[0]), V{} + std::fabs(sums[1]))[0];
+// The whole push, with the fast path above inlined: the outputs come back
+// in registers, and only the bars it cannot decide leave for the stages.
+static_assert(OneBarPath::Copies::kUnusedPairs >= kMostCorrelationTerms, "the sums' first pair lies in the array");
+
+template <class V>
+BarOutputs pushBar(OneBarPath& path, StreamHistory& h, UndoJournal& journal, StageContext& context, float priceA,
+                   float priceB) {
+    const double mean = meanPrice(priceA, priceB);
+    BarOutputs out;
+    if (__builtin_expect(pushOneBar<V>(path.copies(), h, context, mean, out), 1)) {
+        journal.entries = 0;
+        ++h.nextBar;
+        return out;
     }
-    // The compensation applies below a period of 30 and above 0 quarters.
-    const double compensation = terms < 30 && quarters > 0 ? context.compensation.byQuarters()[quarters] : 0.0;
-    double cyclePhase;
-    if (cyclePhaseFrom(sums[0], sums[1], compensation, arctangent, cyclePhase)) return false;
-    return !outputsFrom<V>(cyclePhase, &out.sine, &out.leadSine);
+    return path.pushThroughStages(h, journal, context, mean);
 }
 
 }  // namespace

@@ -16,16 +16,24 @@ void OneBarPath::Copies::takeBar(const StreamHistory& history, Bar bar) {
 
 void OneBarPath::Copies::fillAngles(int period, AngleTable& table) {
     const AngleTable::Row row = table.row(period);
-    for (int n = 0; n < period; ++n) angles[AngleTable::rowOffset(period) + n] = Pair{row.sines[n], row.cosines[n]};
+    for (int n = 0; n < period; ++n) angles[kUnusedPairs + AngleTable::rowOffset(period) + n] = Pair{row.sines[n], row.cosines[n]};
     filledRows |= std::uint64_t{1} << period;
 }
 
-OneBarPath::OneBarPath(const Kernels& kernels) : body_(oneBarBaselineBody()) {
+OneBarPath::OneBarPath(const Kernels& kernels) : push_(oneBarBaselinePush()) {
 #if defined(ZORVANE_ONE_BAR_AVX2)
-    if (&kernels == &avx2PairKernels()) body_ = oneBarAvx2Body();
+    if (&kernels == &avx2PairKernels()) push_ = oneBarAvx2Push();
 #else
     static_cast<void>(kernels);
 #endif
+}
+
+BarOutputs OneBarPath::pushThroughStages(StreamHistory& history, UndoJournal& journal, StageContext& context,
+                                         double mean) {
+    ++stagedBars_;
+    const BarOutputs out = detail::pushThroughStages(history, journal, context, mean);
+    copies_.takeBar(history, history.nextBar - 1);
+    return out;
 }
 
 void OneBarPath::takeHistory(const StreamHistory& history) {

@@ -27,44 +27,57 @@ public:
         double means[2 * kRingBars] = {};
         double differences[2 * kRingBars] = {};
         std::uint64_t changeTotals[2 * kRingBars] = {};
-        // Sine and cosine of each correlation angle side by side, rows as in AngleTable.
+        // Sine and cosine of each correlation angle side by side, rows as in
+        // AngleTable after 40 unused pairs (the sums index a row from up to
+        // 40 pairs before it).
+        static constexpr int kUnusedPairs = 40;
         std::uint64_t filledRows = 0;
-        Pair angles[kMaxPeriod * (kMaxPeriod + 1) / 2];
+        Pair angles[kUnusedPairs + kMaxPeriod * (kMaxPeriod + 1) / 2];
 
         void takeBar(const StreamHistory& history, Bar bar);
         const Pair* anglesOf(int period, AngleTable& table) {
             if (!(filledRows >> period & 1u)) fillAngles(period, table);
-            return angles + AngleTable::rowOffset(period);
+            return angles + kUnusedPairs + AngleTable::rowOffset(period);
         }
         void fillAngles(int period, AngleTable& table);
     };
-    // One instruction set's body of push.
-    using Body = bool (*)(Copies&, StreamHistory&, StageContext&, double mean, BarOutputs&);
+    // One instruction set's whole push (one_bar_body.hpp).
+    using Push = BarOutputs (*)(OneBarPath&, StreamHistory&, UndoJournal&, StageContext&, float priceA,
+                                float priceB);
 
     // For a streaming object whose stages run these kernels: the body
     // compiled for the same instruction set gives the same bits.
     explicit OneBarPath(const Kernels& kernels);
 
-    // Computes bar history.nextBar from its mean price into `out` and the
-    // bar's slots of the history, and returns true, when the fast values
-    // decide everything. Otherwise returns false having changed nothing of
-    // the history but that bar's slots, as it does for the bars whose search
-    // reaches back into the warm-up. Leaves nextBar to the caller.
-    bool push(StreamHistory& history, StageContext& context, double mean, BarOutputs& out) {
-        return body_(copies_, history, context, mean, out);
+    // Bar history.nextBar from its two prices: straight through when the
+    // fast values decide everything, else through the stages (as are the
+    // bars whose search reaches back into the warm-up). One indirect call,
+    // into code for the stages' instruction set; the prices are widened
+    // there, inside whatever floating-point guard the caller holds.
+    BarOutputs push(StreamHistory& history, UndoJournal& journal, StageContext& context, float priceA,
+                    float priceB) {
+        return push_(*this, history, journal, context, priceA, priceB);
     }
-    // After the stages computed a bar.
-    void takeBar(const StreamHistory& history, Bar bar) { copies_.takeBar(history, bar); }
     // After a whole history was put in place.
     void takeHistory(const StreamHistory& history);
 
+    // How many bars went through the stages.
+    long stagedBars() const { return stagedBars_; }
+
+    // For the bodies.
+    Copies& copies() { return copies_; }
+    // The bar through the stages, and its words into the copies.
+    BarOutputs pushThroughStages(StreamHistory& history, UndoJournal& journal, StageContext& context,
+                                 double mean);
+
 private:
     Copies copies_;
-    Body body_;
+    Push push_;
+    long stagedBars_ = 0;
 };
 
 // The bodies (one_bar_*.cpp).
-OneBarPath::Body oneBarBaselineBody();
-OneBarPath::Body oneBarAvx2Body();  // x86 only
+OneBarPath::Push oneBarBaselinePush();
+OneBarPath::Push oneBarAvx2Push();  // x86 only
 
 }  // namespace zorvane::detail

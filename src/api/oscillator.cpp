@@ -48,9 +48,9 @@ struct Oscillator::State {
     State(const State& other) : now(other.now), journal(other.journal) { oneBar.takeHistory(now); }
     State& operator=(const State&) = delete;
 
-    // Out of line so that even the widening of the prices happens inside
-    // the caller's guard (with DAZ set, a subnormal float widens to zero).
-    [[gnu::noinline]] BarOutputs push(float priceA, float priceB);
+    // Within a floating-point guard. The prices are widened inside the
+    // call (with DAZ set, a subnormal float widens to zero).
+    BarOutputs push(float priceA, float priceB) { return oneBar.push(now, journal, context, priceA, priceB); }
 
     // Puts back what the last push changed before its own bar.
     void undoLastPush() {
@@ -180,19 +180,6 @@ BarOutputs Oscillator::revise(float priceA, float priceB) {
     const detail::FloatingPointGuard guard;
     state_->undoLastPush();
     return state_->push(priceA, priceB);
-}
-
-BarOutputs Oscillator::State::push(float priceA, float priceB) {
-    const double mean = detail::meanPrice(priceA, priceB);
-    BarOutputs out;
-    if (oneBar.push(now, context, mean, out)) {
-        journal.entries = 0;
-        ++now.nextBar;
-        return out;
-    }
-    out = detail::pushThroughStages(now, journal, context, mean);
-    oneBar.takeBar(now, now.nextBar - 1);
-    return out;
 }
 
 std::vector<unsigned char> Oscillator::toBytes() const {
