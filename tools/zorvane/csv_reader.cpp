@@ -53,6 +53,8 @@ public:
         rows.priceB.reserve(bars);
         preferLargePagesFor(rows.priceA);
         preferLargePagesFor(rows.priceB);
+        prefaultFor(rows.priceA);
+        prefaultFor(rows.priceB);
     }
 
     // Adds the bars of the records in text from `offset` on (the first

@@ -112,6 +112,7 @@ zorvane::PeriodRange computeOutputs(const cli::BarTable& bars, const cli::Loaded
     for (auto& output : outputs) {
         output.reserve(bars.size());
         cli::preferLargePagesFor(output);
+        cli::prefaultFor(output);
         output.resize(bars.size());
     }
     if (!module) {
