@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,6 +46,7 @@ public:
         if (ownOnly_) {
             ends_.reserve(texts);
             preferLargePagesFor(ends_);
+            prefaultFor(ends_);
         } else {
             entries_.reserve(texts);
             preferLargePagesFor(entries_);
@@ -142,6 +144,7 @@ struct BarTable {
     TimeColumn time;
     std::vector<float> priceA, priceB;
     std::vector<std::string> notes;  // what reading found worth telling: gaps skipped, order turned
+    std::optional<LineNumbers> linesForOrder;  // each bar's file line while its order is still to be found
 
     std::size_t size() const { return priceA.size(); }
 };
