@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "large_pages.hpp"
+#include "text_buffer.hpp"
 
 namespace zorvane_cli {
 
@@ -104,7 +105,8 @@ private:
 
     std::shared_ptr<const std::string> file_;
     bool ownOnly_ = true;
-    std::string own_, pending_;
+    TextBuffer own_;
+    std::string pending_;
     std::vector<std::uint32_t> ends_;
     std::vector<std::uint64_t> entries_;
     std::map<std::size_t, std::size_t> longSizes_;
