@@ -1,8 +1,8 @@
-// The bar-file reader a block at a time against the reader of the whole
-// text: the same table (times, price bits, names, notes) or the same error,
-// for every platform layout the host reads, each with a gap, a quote, a
-// footer, out-of-order bars or an unreadable cell put in somewhere, read
-// in blocks of a few sizes.
+// The bar-file reader a block at a time (and with the bars' order found
+// after reading) against the reader of the whole text: the same table
+// (times, price bits, names, notes) or the same error, for every platform
+// layout the host reads, each with a gap, a quote, a footer, out-of-order
+// bars or an unreadable cell put in somewhere, read in blocks of a few sizes.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -71,6 +71,14 @@ TEST(CsvBlocks, EveryLayoutReadsTheSameInBlocks) {
                 std::istringstream in(text);
                 const std::string blocks = outcome([&] { return readBars(in, "f.csv", ReadOptions{}, {}, block); });
                 ASSERT_EQ(blocks, whole) << sample.name << " change " << change << " blocks of " << block;
+                // The order left to be found after reading, as the host finds it.
+                std::istringstream again(text);
+                const std::string orderLater = outcome([&] {
+                    BarTable table = readBars(again, "f.csv", ReadOptions{}, {}, block, true);
+                    if (table.linesForOrder) settleOrder(table, findPendingOrder(table, "f.csv"), "f.csv");
+                    return table;
+                });
+                ASSERT_EQ(orderLater, whole) << sample.name << " change " << change << " blocks of " << block;
             }
         }
     }

@@ -6,11 +6,13 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "large_pages.hpp"
+#include "text_buffer.hpp"
 
 namespace zorvane_cli {
 
@@ -45,6 +47,7 @@ public:
         if (ownOnly_) {
             ends_.reserve(texts);
             preferLargePagesFor(ends_);
+            prefaultFor(ends_);
         } else {
             entries_.reserve(texts);
             preferLargePagesFor(entries_);
@@ -102,7 +105,8 @@ private:
 
     std::shared_ptr<const std::string> file_;
     bool ownOnly_ = true;
-    std::string own_, pending_;
+    TextBuffer own_;
+    std::string pending_;
     std::vector<std::uint32_t> ends_;
     std::vector<std::uint64_t> entries_;
     std::map<std::size_t, std::size_t> longSizes_;
@@ -142,6 +146,7 @@ struct BarTable {
     TimeColumn time;
     std::vector<float> priceA, priceB;
     std::vector<std::string> notes;  // what reading found worth telling: gaps skipped, order turned
+    std::optional<LineNumbers> linesForOrder;  // each bar's file line while its order is still to be found
 
     std::size_t size() const { return priceA.size(); }
 };

@@ -53,6 +53,8 @@ public:
         rows.priceB.reserve(bars);
         preferLargePagesFor(rows.priceA);
         preferLargePagesFor(rows.priceB);
+        prefaultFor(rows.priceA);
+        prefaultFor(rows.priceB);
     }
 
     // Adds the bars of the records in text from `offset` on (the first
@@ -193,8 +195,16 @@ std::string readAll(std::istream& in) {
     return text;
 }
 
-// The table of the rows read: notes, the order found, oldest first.
-BarTable finish(Rows rows, const BarLayout& layout, const std::string& source, const ReadOptions& options) {
+void reverseBars(BarTable& table) {
+    table.time.reverse();
+    std::reverse(table.priceA.begin(), table.priceA.end());
+    std::reverse(table.priceB.begin(), table.priceB.end());
+}
+
+// The table of the rows read: notes, the order found (or left to be found,
+// with the bars' lines kept for it), oldest first.
+BarTable finish(Rows rows, const BarLayout& layout, const std::string& source, const ReadOptions& options,
+                bool orderLater) {
     if (rows.priceA.empty())
         throw InputError(source + ": no bars" + (layout.header ? " after the header" : "") +
                          (rows.gaps ? " with prices (" + std::to_string(rows.gaps) + " rows without)" : ""));
@@ -206,19 +216,6 @@ BarTable finish(Rows rows, const BarLayout& layout, const std::string& source, c
         table.notes.push_back(source + ":" + std::to_string(rows.firstStray.first) + ": " +
                               std::to_string(rows.strays) + (rows.strays == 1 ? " line" : " lines") +
                               " of one field after the bars skipped (\"" + printable(rows.firstStray.second) + "\")");
-    bool newestFirst = options.order == OrderChoice::Descending;
-    if (options.order == OrderChoice::Auto) {
-        OrderFinding order = findOrder(rows.time, rows.lines, source);
-        newestFirst = order.newestFirst;
-        if (newestFirst) table.notes.push_back(source + ": the bars run newest first; computed and written oldest first");
-        table.notes.insert(table.notes.end(), order.notes.begin(), order.notes.end());
-    }
-    if (newestFirst) {
-        rows.time.reverse();
-        std::reverse(rows.priceA.begin(), rows.priceA.end());
-        std::reverse(rows.priceB.begin(), rows.priceB.end());
-    }
-
     const auto& names = layout.names;
     table.timeName = names[layout.time[0]] + (layout.time.size() == 2 ? " " + names[layout.time[1]] : "");
     table.priceAName = names[layout.priceA];
@@ -228,6 +225,12 @@ BarTable finish(Rows rows, const BarLayout& layout, const std::string& source, c
     table.time = std::move(rows.time);
     table.priceA = std::move(rows.priceA);
     table.priceB = std::move(rows.priceB);
+    if (options.order == OrderChoice::Descending) {
+        reverseBars(table);
+    } else if (options.order == OrderChoice::Auto) {
+        table.linesForOrder = std::move(rows.lines);
+        if (!orderLater) settleOrder(table, findPendingOrder(table, source), source);
+    }
     return table;
 }
 
@@ -294,7 +297,7 @@ bool layoutSettlesWithin(std::string_view prefix) {
 // quoted field may hold line ends) or cells that need a second pass.
 std::optional<BarTable> readByBlocks(std::istream& in, std::istream::pos_type start, const std::string& source,
                                      const ReadOptions& options, const ReadProgress& progress,
-                                     std::size_t blockBytes) {
+                                     std::size_t blockBytes, bool orderLater) {
     auto giveUp = [&in, start]() -> std::optional<BarTable> {
         in.clear();
         in.seekg(start);
@@ -339,7 +342,7 @@ std::optional<BarTable> readByBlocks(std::istream& in, std::istream::pos_type st
         offset = 0;
     }
     if (prices.needsSecondPass()) return giveUp();
-    return finish(std::move(rows), layout, source, options);
+    return finish(std::move(rows), layout, source, options, orderLater);
 }
 
 }  // namespace
@@ -350,15 +353,16 @@ BarTable readBars(std::istream& in, const std::string& sourceName, const ReadOpt
 }
 
 BarTable readBars(std::istream& in, const std::string& sourceName, const ReadOptions& options,
-                  const ReadProgress& progress, std::size_t blockBytes) {
+                  const ReadProgress& progress, std::size_t blockBytes, bool orderLater) {
     const std::istream::pos_type start = in.tellg();
     if (start != std::istream::pos_type(-1))
-        if (auto table = readByBlocks(in, start, sourceName, options, progress, blockBytes)) return std::move(*table);
-    return readBarsFromText(readAll(in), sourceName, options, progress);
+        if (auto table = readByBlocks(in, start, sourceName, options, progress, blockBytes, orderLater))
+            return std::move(*table);
+    return readBarsFromText(readAll(in), sourceName, options, progress, orderLater);
 }
 
 BarTable readBarsFromText(std::string bytes, const std::string& source, const ReadOptions& options,
-                          const ReadProgress& progress) {
+                          const ReadProgress& progress, bool orderLater) {
     const auto text = std::make_shared<const std::string>(asUtf8Text(std::move(bytes)));
     const BarLayout layout = findLayout(*text, source, options);
     const RowReader reader(source, layout, options, progress);
@@ -368,7 +372,20 @@ BarTable readBarsFromText(std::string bytes, const std::string& source, const Re
         PriceParser settled(layout.separator, prices.settledMark());
         rows = reader.read(settled, text);
     }
-    return finish(std::move(rows), layout, source, options);
+    return finish(std::move(rows), layout, source, options, orderLater);
+}
+
+OrderFinding findPendingOrder(const BarTable& table, const std::string& source) {
+    return findOrder(table.time, *table.linesForOrder, source);
+}
+
+void settleOrder(BarTable& table, const OrderFinding& order, const std::string& source) {
+    if (order.newestFirst) {
+        table.notes.push_back(source + ": the bars run newest first; computed and written oldest first");
+        reverseBars(table);
+    }
+    table.notes.insert(table.notes.end(), order.notes.begin(), order.notes.end());
+    table.linesForOrder.reset();
 }
 
 }  // namespace zorvane_cli

@@ -8,6 +8,7 @@
 #include <istream>
 #include <string>
 
+#include "bar_order.hpp"
 #include "bar_table.hpp"
 #include "input_error.hpp"
 #include "read_options.hpp"
@@ -21,10 +22,18 @@ using ReadProgress = std::function<void(std::size_t bars)>;
 BarTable readBars(std::istream& in, const std::string& sourceName, const ReadOptions& options,
                   const ReadProgress& progress = {});
 // The same, reading a file larger than blockBytes a block at a time where
-// it can (readBars: 1 MiB blocks); the tests compare the two ways.
+// it can (readBars: 1 MiB blocks); the tests compare the two ways. With
+// orderLater, whether the bars run newest first is left to
+// findPendingOrder and settleOrder (the host finds it while it computes).
 BarTable readBars(std::istream& in, const std::string& sourceName, const ReadOptions& options,
-                  const ReadProgress& progress, std::size_t blockBytes);
+                  const ReadProgress& progress, std::size_t blockBytes, bool orderLater = false);
 BarTable readBarsFromText(std::string text, const std::string& sourceName, const ReadOptions& options,
-                          const ReadProgress& progress = {});
+                          const ReadProgress& progress = {}, bool orderLater = false);
+
+// The order of bars read with orderLater (table.linesForOrder set): found
+// without changing the table (InputError when the times run both ways),
+// then the bars turned oldest first and its notes added.
+OrderFinding findPendingOrder(const BarTable& table, const std::string& sourceName);
+void settleOrder(BarTable& table, const OrderFinding& order, const std::string& sourceName);
 
 }  // namespace zorvane_cli

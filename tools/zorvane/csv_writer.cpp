@@ -7,6 +7,7 @@
 
 #include "byte_marks.hpp"
 #include "float_text.hpp"
+#include "short_copy.hpp"
 
 namespace zorvane_cli {
 namespace {
@@ -139,7 +140,7 @@ bool writeIndicatorCsv(std::ostream& out, const BarTable& bars, const IndicatorO
             const std::string_view time = bars.time[i];
             char* at = text.room(2 * time.size() + 2 + (kModes + 2) * (kFloatChars + 1) + 1);
             if (plainTimes) {
-                if (!time.empty()) std::memcpy(at, time.data(), time.size());
+                copyShort(at, time.data(), time.size());
                 at += time.size();
             } else {
                 at = writeField(at, time, quotes);

@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "short_copy.hpp"
+
 namespace zorvane_cli {
 namespace {
 
@@ -216,10 +218,14 @@ char* writeDecimal(char* at, float value, bool shortDecimalLikely) {
             writeDigits(at, q >= 0 ? std::uint64_t{c} << q : c >> -q, fixedLength);
         } else if (e == 0) {
             writeDigits(at, decimal.digits, n);
-        } else if (n + e > 0) {  // the digits one place on, the whole part moved back before the point
-            writeDigits(at + 1, decimal.digits, n);
-            for (int i = 0; i < n + e; ++i) at[i] = at[i + 1];
-            at[n + e] = '.';
+        } else if (n + e > 0) {  // the digits apart, then the whole part, the point and the fraction
+            // (fixed-size copies: a loop of n + e bytes becomes a call to memmove)
+            char digits[16], text[24];
+            writeDigits(digits, decimal.digits, n);
+            std::memcpy(text, digits, 8);
+            text[n + e] = '.';
+            std::memcpy(text + n + e + 1, digits + n + e, 8);
+            copyShort(at, text, static_cast<std::size_t>(fixedLength));
         } else {  // a few characters: plain stores beat a call to memset
             at[0] = '0';
             at[1] = '.';

@@ -30,6 +30,7 @@ namespace {
 
 constexpr const char* kVersion = "zorvane " ZORVANE_VERSION_STRING;
 constexpr std::size_t kProgressAbove = 1000000;
+constexpr std::size_t kBlockBytes = std::size_t{1} << 20;
 
 struct Settings {
     std::string input;
@@ -68,18 +69,19 @@ cli::BarTable readInput(const Settings& settings, Progress& progress) {
     };
     cli::BarTable bars;
     if (settings.input == "-") {
-        bars = cli::readBars(std::cin, "<stdin>", settings.reading, onProgress);
+        bars = cli::readBars(std::cin, "<stdin>", settings.reading, onProgress, kBlockBytes, true);
     } else {
         std::error_code error;
         if (std::filesystem::is_directory(cli::nativePath(settings.input), error))
             throw cli::InputError(settings.input + ": is a folder, not a CSV file");
         std::ifstream file(cli::nativePath(settings.input), std::ios::binary);
         if (!file) throw cli::InputError(settings.input + ": cannot open: " + std::strerror(errno));
-        bars = cli::readBars(file, settings.input, settings.reading, onProgress);
+        bars = cli::readBars(file, settings.input, settings.reading, onProgress, kBlockBytes, true);
     }
-    for (const auto& note : bars.notes) std::fprintf(stderr, "zorvane: note: %s\n", note.c_str());
     return bars;
 }
+
+std::string sourceName(const Settings& settings) { return settings.input == "-" ? "<stdin>" : settings.input; }
 
 // An output that goes to standard output for "-", otherwise through a
 // temporary file that is renamed into place only when every output of the
@@ -106,14 +108,19 @@ std::string describe(const zorvane::PeriodRange& range) {
 // Every output from the built-in library's one pass, or, with --module, from
 // that module's call per mode as a platform makes them. The period range is
 // the library's measurement either way (a module reports no period).
+// Room for every output, taken on this thread.
+void prepareOutputs(std::size_t bars, cli::IndicatorOutputs& outputs) {
+    for (auto& output : outputs) {
+        output.reserve(bars);
+        cli::preferLargePagesFor(output);
+        cli::prefaultFor(output);
+        output.resize(bars);
+    }
+}
+
 zorvane::PeriodRange computeOutputs(const cli::BarTable& bars, const cli::LoadedModule* module,
                                     cli::IndicatorOutputs& outputs, Progress& progress) {
     const bool showProgress = bars.size() > kProgressAbove;
-    for (auto& output : outputs) {
-        output.reserve(bars.size());
-        cli::preferLargePagesFor(output);
-        output.resize(bars.size());
-    }
     if (!module) {
         if (showProgress) progress.say("computing");
         return zorvane::compute(bars.priceA.data(), bars.priceB.data(), bars.size(),
@@ -138,12 +145,34 @@ int run(const Settings& settings) {
     std::optional<cli::LoadedModule> module;
     if (const std::string path = cli::chosenModule(settings.modulePath); !path.empty()) module.emplace(path);
     Progress progress(true);
-    const cli::BarTable bars = readInput(settings, progress);
-    if (bars.size() > static_cast<std::size_t>(INT32_MAX))
-        throw cli::InputError(settings.input + ": more bars than the module takes in one call");
-
+    cli::BarTable bars = readInput(settings, progress);
+    const std::string readFrom = sourceName(settings);
+    auto tellNotes = [&bars] {
+        for (const auto& note : bars.notes) std::fprintf(stderr, "zorvane: note: %s\n", note.c_str());
+    };
     cli::IndicatorOutputs outputs;
-    const zorvane::PeriodRange periods = computeOutputs(bars, module ? &*module : nullptr, outputs, progress);
+    zorvane::PeriodRange periods;
+    const cli::LoadedModule* const loaded = module ? &*module : nullptr;
+    if (bars.linesForOrder && bars.size() <= static_cast<std::size_t>(INT32_MAX)) {
+        // Whether the bars run newest first is found while they are
+        // computed as they stand; in the rare file that does, they are
+        // turned and computed again. What either throws comes out as
+        // finding the order first would have it.
+        prepareOutputs(bars.size(), outputs);
+        std::optional<cli::OrderFinding> order;
+        cli::runTogether([&] { order = cli::findPendingOrder(bars, readFrom); },
+                         [&] { periods = computeOutputs(bars, loaded, outputs, progress); });
+        cli::settleOrder(bars, *order, readFrom);
+        if (order->newestFirst) periods = computeOutputs(bars, loaded, outputs, progress);
+        tellNotes();
+    } else {
+        if (bars.linesForOrder) cli::settleOrder(bars, cli::findPendingOrder(bars, readFrom), readFrom);
+        tellNotes();
+        if (bars.size() > static_cast<std::size_t>(INT32_MAX))
+            throw cli::InputError(settings.input + ": more bars than the module takes in one call");
+        prepareOutputs(bars.size(), outputs);
+        periods = computeOutputs(bars, loaded, outputs, progress);
+    }
     if (bars.size() > kProgressAbove) progress.say("writing");
     Output csv(settings.output);
     std::optional<Output> svg, html;
