@@ -13,7 +13,6 @@
 #include <cstdint>
 #include <cstring>
 
-#include "short_copy.hpp"
 
 namespace zorvane_cli {
 namespace {
@@ -72,6 +71,8 @@ std::uint64_t roundToOdd(std::uint64_t g, std::uint64_t cp) {
     const std::uint64_t product = multiplyHigh(g, cp);
     return (product >> 31) | (((product & 0xFFFFFFFF) + 0xFFFFFFFF) >> 32);
 }
+
+constexpr std::uint32_t kWholePowers10[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
 
 struct Decimal {
     std::uint32_t digits;  // without trailing zeros
@@ -170,10 +171,9 @@ bool sixDigitDecimal(float magnitude, int q, std::uint32_t c, Decimal& decimal) 
 
 // Digits of a value from 1 on: from its bit length, and one comparison.
 int digitCount(std::uint32_t value) {
-    static constexpr std::uint32_t kPowers10[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000};
     const int bits = 32 - __builtin_clz(value);
     const int tens = (bits * 1233) >> 12;  // floor(bits log10 2), at most one short
-    return tens + 1 - (value < kPowers10[tens]);
+    return tens + 1 - (value < kWholePowers10[tens]);
 }
 
 // The digits of `value`, `count` of them, at `at`, two at a time.
@@ -218,14 +218,16 @@ char* writeDecimal(char* at, float value, bool shortDecimalLikely) {
             writeDigits(at, q >= 0 ? std::uint64_t{c} << q : c >> -q, fixedLength);
         } else if (e == 0) {
             writeDigits(at, decimal.digits, n);
-        } else if (n + e > 0) {  // the digits apart, then the whole part, the point and the fraction
-            // (fixed-size copies: a loop of n + e bytes becomes a call to memmove)
-            char digits[16], text[24];
-            writeDigits(digits, decimal.digits, n);
-            std::memcpy(text, digits, 8);
-            text[n + e] = '.';
-            std::memcpy(text + n + e + 1, digits + n + e, 8);
-            copyShort(at, text, static_cast<std::size_t>(fixedLength));
+        } else if (n + e > 0) {
+            // The whole part and the fraction each written in place: digits
+            // written to a scratch buffer and read back as wider words (to
+            // put the point in) wait for the small stores to reach memory,
+            // longer than the division takes.
+            const std::uint32_t scale = kWholePowers10[-e];
+            const std::uint32_t whole = decimal.digits / scale;
+            writeDigits(at, whole, n + e);
+            at[n + e] = '.';
+            writeDigits(at + n + e + 1, decimal.digits - whole * scale, -e);
         } else {  // a few characters: plain stores beat a call to memset
             at[0] = '0';
             at[1] = '.';
