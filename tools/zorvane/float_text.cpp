@@ -109,17 +109,23 @@ Decimal shortestDecimal(int q, std::uint32_t c) {
     const int h = q + floorLog2Pow10(-k) + 33;
     const std::uint64_t g = kPowers[k - kMinK] + 1;
     const std::uint64_t vb = roundToOdd(g, cb << h), vbl = roundToOdd(g, cbl << h), vbr = roundToOdd(g, cbr << h);
-    const std::uint64_t s = vb >> 2;
-    if (s >= 100) {  // one digit fewer, if exactly one such decimal is in the interval
-        const std::uint64_t sp10 = s / 10 * 10, tp10 = sp10 + 10;
-        const bool upIn = vbl + out <= sp10 << 2, wpIn = (tp10 << 2) + out <= vbr;
-        if (upIn != wpIn) return withoutTrailingZeros(static_cast<std::uint32_t>(upIn ? sp10 : tp10), k);
-    }
-    const std::uint64_t t = s + 1;
-    const bool uIn = vbl + out <= s << 2, wIn = (t << 2) + out <= vbr;
-    if (uIn != wIn) return withoutTrailingZeros(static_cast<std::uint32_t>(uIn ? s : t), k);
+    // The closest decimal of full length (s or s + 1), or the one a digit
+    // shorter when exactly one such is in the interval. Which it is is a
+    // coin toss for indicator values: chosen by arithmetic on the
+    // comparisons, not by branches (which compilers keep for ?: here); 5%
+    // a float.
+    const std::uint64_t s = vb >> 2, t = s + 1;
+    const std::uint64_t sp10 = s / 10 * 10, tp10 = sp10 + 10;
+    const unsigned upIn = vbl + out <= sp10 << 2, wpIn = (tp10 << 2) + out <= vbr;
+    const unsigned uIn = vbl + out <= s << 2, wIn = (t << 2) + out <= vbr;
     const auto twice = static_cast<std::int64_t>(vb) - static_cast<std::int64_t>((s + t) << 1);
-    return withoutTrailingZeros(static_cast<std::uint32_t>(twice < 0 || (twice == 0 && (s & 1) == 0) ? s : t), k);
+    const unsigned closerBelow =
+        static_cast<unsigned>(twice < 0) | (static_cast<unsigned>(twice == 0) & ~static_cast<unsigned>(s) & 1);
+    const unsigned oneIn = uIn ^ wIn;
+    const std::uint64_t full = t - ((oneIn & uIn) | (~oneIn & closerBelow));
+    const std::uint64_t shorter = tp10 - 10 * std::uint64_t{upIn};
+    const std::uint64_t useShorter = 0 - std::uint64_t{static_cast<unsigned>(s >= 100) & (upIn ^ wpIn)};
+    return withoutTrailingZeros(static_cast<std::uint32_t>(full + (useShorter & (shorter - full))), k);
 }
 
 // 2^e for the exponents of normal floats.
@@ -203,7 +209,8 @@ char* writeDecimal(char* at, float value, bool shortDecimalLikely) {
     std::memcpy(&bits, &value, sizeof bits);
     const int biased = static_cast<int>(bits >> 23 & 0xFF);
     if (biased == 0 || biased == 0xFF) return std::to_chars(at, at + 16, value).ptr;
-    if (bits >> 31) *at++ = '-';
+    *at = '-';  // kept for negative values only: an oscillator's sign is a coin toss too
+    at += bits >> 31;
     const int q = biased - 150;
     const std::uint32_t c = (bits & 0x7FFFFF) | 0x800000;
     Decimal decimal;
