@@ -69,10 +69,16 @@ BarTable tableOf(std::size_t count) {
     table.timeName = "time";
     table.priceAName = "high";
     table.priceBName = "low";
-    table.priceA = series.priceA;
-    table.priceB = series.priceB;
+    table.priceA.assign(series.priceA.begin(), series.priceA.end());
+    table.priceB.assign(series.priceB.begin(), series.priceB.end());
     for (std::size_t i = 0; i < table.priceA.size(); ++i) table.time.push_back(i % 7 ? "t" + std::to_string(i) : "a,\"b\"");
     return table;
+}
+
+FloatColumn outputOf(const BarTable& table, int mode) {
+    const auto values =
+        zorvane::compute(table.priceA.data(), table.priceB.data(), table.size(), static_cast<zorvane::Mode>(mode));
+    return FloatColumn(values.begin(), values.end());
 }
 
 std::string written(const BarTable& table, const IndicatorOutputs& outputs, const RunTogether& together) {
@@ -86,8 +92,7 @@ TEST(CsvWriter, ChunksFormattedAtOnceGiveTheSameBytes) {
         const BarTable table = tableOf(count);
         IndicatorOutputs outputs;
         for (int mode = 1; mode <= kModes; ++mode)
-            outputs[mode - 1] = zorvane::compute(table.priceA.data(), table.priceB.data(), table.size(),
-                                                 static_cast<zorvane::Mode>(mode));
+            outputs[mode - 1] = outputOf(table, mode);
         const std::string inTurn = written(table, outputs, runInTurn);
         auto reversed = [](const std::function<void()>& first, const std::function<void()>& second) {
             second();
@@ -125,8 +130,7 @@ TEST(CsvWriter, TimesTestedForQuotesAtOnceAsRowByRow) {
         ASSERT_TRUE(own.time.ownCharsOnly() && !kept.time.ownCharsOnly());
         IndicatorOutputs outputs;
         for (int mode = 1; mode <= kModes; ++mode)
-            outputs[mode - 1] = zorvane::compute(own.priceA.data(), own.priceB.data(), own.size(),
-                                                 static_cast<zorvane::Mode>(mode));
+            outputs[mode - 1] = outputOf(own, mode);
         ASSERT_EQ(written(own, outputs, runInTurn), written(kept, outputs, runInTurn)) << round;
     }
 }

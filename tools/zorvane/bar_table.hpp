@@ -42,12 +42,21 @@ public:
     // Whether the texts are the column's own characters end to end, and those characters.
     bool ownCharsOnly() const { return ownOnly_; }
     std::string_view ownChars() const { return own_; }
-    // Room for `texts` texts, `chars` of them not in the file's text.
-    void reserve(std::size_t texts, std::size_t chars) {
+    // The room reserved for the texts' ends and for the column's own
+    // characters, and how much of each is filled, in bytes.
+    struct Room {
+        const void* data;
+        std::size_t reserved, filled;
+    };
+    Room endsRoom() const { return {ends_.data(), ends_.capacity() * sizeof(ends_[0]), ends_.size() * sizeof(ends_[0])}; }
+    Room charsRoom() const { return {own_.data(), own_.capacity(), own_.size()}; }
+    // Room for `texts` texts, `chars` of them not in the file's text; with
+    // mapNow, the room for the texts' ends mapped before it returns.
+    void reserve(std::size_t texts, std::size_t chars, bool mapNow = true) {
         if (ownOnly_) {
             ends_.reserve(texts);
             preferLargePagesFor(ends_);
-            prefaultFor(ends_);
+            if (mapNow) prefaultFor(ends_);
         } else {
             entries_.reserve(texts);
             preferLargePagesFor(entries_);
@@ -100,14 +109,14 @@ private:
         ownOnly_ = false;
         entries_.reserve(ends_.size());
         for (std::size_t i = 0, begin = 0; i < ends_.size(); begin = ends_[i++]) add(kOwn, begin, ends_[i] - begin);
-        ends_ = std::vector<std::uint32_t>();
+        ends_ = decltype(ends_)();
     }
 
     std::shared_ptr<const std::string> file_;
     bool ownOnly_ = true;
     TextBuffer own_;
     std::string pending_;
-    std::vector<std::uint32_t> ends_;
+    std::vector<std::uint32_t, LargeBlockAllocator<std::uint32_t>> ends_;
     std::vector<std::uint64_t> entries_;
     std::map<std::size_t, std::size_t> longSizes_;
 };
@@ -144,7 +153,7 @@ struct BarTable {
     bool singlePrice = false;  // one column serves as both prices
     char separator = ',';
     TimeColumn time;
-    std::vector<float> priceA, priceB;
+    FloatColumn priceA, priceB;
     std::vector<std::string> notes;  // what reading found worth telling: gaps skipped, order turned
     std::optional<LineNumbers> linesForOrder;  // each bar's file line while its order is still to be found
 

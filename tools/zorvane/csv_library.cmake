@@ -9,6 +9,7 @@ add_library(zorvane_csv STATIC
   ${CMAKE_CURRENT_LIST_DIR}/time_text.cpp
   ${CMAKE_CURRENT_LIST_DIR}/bar_order.cpp
   ${CMAKE_CURRENT_LIST_DIR}/bar_layout.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/fresh_memory.cpp
   ${CMAKE_CURRENT_LIST_DIR}/csv_reader.cpp
   ${CMAKE_CURRENT_LIST_DIR}/float_text.cpp
   ${CMAKE_CURRENT_LIST_DIR}/csv_writer.cpp)

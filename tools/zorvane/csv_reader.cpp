@@ -1,6 +1,7 @@
 #include "csv_reader.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -21,7 +22,7 @@ constexpr std::size_t kGapLinesShown = 5;
 // The bars of one pass over the rows, in file order.
 struct Rows {
     TimeColumn time;
-    std::vector<float> priceA, priceB;
+    FloatColumn priceA, priceB;
     LineNumbers lines;
     std::size_t gaps = 0;
     std::vector<long> gapLines;  // the first few
@@ -46,13 +47,15 @@ public:
         return rows;
     }
 
-    // Room for `bars` bars, so that no column is copied as it grows.
-    static void reserveRows(Rows& rows, std::size_t bars, std::size_t timeChars) {
-        rows.time.reserve(bars, timeChars);
+    // Room for `bars` bars, so that no column is copied as it grows; with
+    // mapNow, the price columns mapped before it returns.
+    static void reserveRows(Rows& rows, std::size_t bars, std::size_t timeChars, bool mapNow = true) {
+        rows.time.reserve(bars, timeChars, mapNow);
         rows.priceA.reserve(bars);
         rows.priceB.reserve(bars);
         preferLargePagesFor(rows.priceA);
         preferLargePagesFor(rows.priceB);
+        if (!mapNow) return;
         prefaultFor(rows.priceA);
         prefaultFor(rows.priceB);
     }
@@ -297,7 +300,7 @@ bool layoutSettlesWithin(std::string_view prefix) {
 // quoted field may hold line ends) or cells that need a second pass.
 std::optional<BarTable> readByBlocks(std::istream& in, std::istream::pos_type start, const std::string& source,
                                      const ReadOptions& options, const ReadProgress& progress,
-                                     std::size_t blockBytes, bool orderLater) {
+                                     std::size_t blockBytes, bool orderLater, FreshMemoryAhead* ahead) {
     auto giveUp = [&in, start]() -> std::optional<BarTable> {
         in.clear();
         in.seekg(start);
@@ -324,7 +327,20 @@ std::optional<BarTable> readByBlocks(std::istream& in, std::istream::pos_type st
     in.seekg(resume);
     const auto expected = static_cast<std::size_t>(size / static_cast<double>(first.size()) * linesSeen * 1.02) + 16;
     Rows rows;
-    RowReader::reserveRows(rows, expected, expected * 24);
+    RowReader::reserveRows(rows, expected, expected * 24, !ahead);
+    // The columns in the order handed over, with how far each is filled.
+    auto rooms = [&rows] {
+        auto roomOf = [](const FloatColumn& prices) {
+            return TimeColumn::Room{prices.data(), prices.capacity() * sizeof(float), prices.size() * sizeof(float)};
+        };
+        return std::array<TimeColumn::Room, 4>{roomOf(rows.priceA), roomOf(rows.priceB), rows.time.endsRoom(),
+                                               rows.time.charsRoom()};
+    };
+    if (ahead) {
+        FreshMemoryAhead::Block blocks[4];
+        for (std::size_t i = 0; i < 4; ++i) blocks[i] = {rooms()[i].data, rooms()[i].reserved};
+        ahead->reserved(blocks, 4, expected);
+    }
 
     PriceParser prices(layout.separator);
     std::size_t offset = layout.dataOffset;
@@ -338,6 +354,8 @@ std::optional<BarTable> readByBlocks(std::istream& in, std::istream::pos_type st
         const std::string_view lines = text.substr(0, end);
         if (lines.find('"', offset) != std::string_view::npos) return giveUp();
         line = reader.readStretch<PlainRecordSplitter>(prices, rows, lines, offset, line);
+        if (ahead)
+            for (std::size_t i = 0; i < 4; ++i) ahead->filled(i, rooms()[i].filled);
         block.consume(end);
         offset = 0;
     }
@@ -353,10 +371,10 @@ BarTable readBars(std::istream& in, const std::string& sourceName, const ReadOpt
 }
 
 BarTable readBars(std::istream& in, const std::string& sourceName, const ReadOptions& options,
-                  const ReadProgress& progress, std::size_t blockBytes, bool orderLater) {
+                  const ReadProgress& progress, std::size_t blockBytes, bool orderLater, FreshMemoryAhead* ahead) {
     const std::istream::pos_type start = in.tellg();
     if (start != std::istream::pos_type(-1))
-        if (auto table = readByBlocks(in, start, sourceName, options, progress, blockBytes, orderLater))
+        if (auto table = readByBlocks(in, start, sourceName, options, progress, blockBytes, orderLater, ahead))
             return std::move(*table);
     return readBarsFromText(readAll(in), sourceName, options, progress, orderLater);
 }

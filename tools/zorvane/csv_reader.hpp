@@ -10,6 +10,7 @@
 
 #include "bar_order.hpp"
 #include "bar_table.hpp"
+#include "fresh_memory.hpp"
 #include "input_error.hpp"
 #include "read_options.hpp"
 
@@ -25,8 +26,11 @@ BarTable readBars(std::istream& in, const std::string& sourceName, const ReadOpt
 // it can (readBars: 1 MiB blocks); the tests compare the two ways. With
 // orderLater, whether the bars run newest first is left to
 // findPendingOrder and settleOrder (the host finds it while it computes).
+// With `ahead`, a file read a block at a time hands it the columns it
+// reserves and their filling, and the bars it expects.
 BarTable readBars(std::istream& in, const std::string& sourceName, const ReadOptions& options,
-                  const ReadProgress& progress, std::size_t blockBytes, bool orderLater = false);
+                  const ReadProgress& progress, std::size_t blockBytes, bool orderLater = false,
+                  FreshMemoryAhead* ahead = nullptr);
 BarTable readBarsFromText(std::string text, const std::string& sourceName, const ReadOptions& options,
                           const ReadProgress& progress = {}, bool orderLater = false);
 

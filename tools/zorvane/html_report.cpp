@@ -37,7 +37,7 @@ std::string base64(const Bytes& bytes) {
 }
 
 // The floats' bits, least significant byte first whatever this machine's order.
-Bytes littleEndian(const std::vector<float>& values) {
+Bytes littleEndian(const FloatColumn& values) {
     Bytes bytes(values.size() * 4);
     for (std::size_t i = 0; i < values.size(); ++i) {
         std::uint32_t bits;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "large_pages.hpp"
 #include "zorvane/oscillator.hpp"
 
 namespace zorvane_cli {
@@ -19,7 +20,7 @@ constexpr std::array<const char*, kModes> kModeNames = {"cycle-average", "smooth
 std::optional<int> modeNamed(const std::string& name);
 
 // One output per bar for each mode, as the module wrote it.
-using IndicatorOutputs = std::array<std::vector<float>, kModes>;
+using IndicatorOutputs = std::array<FloatColumn, kModes>;
 
 // Bars charted by default, counted back from the last: several cycles, few
 // enough that the sine and lead-sine crossings can be read.

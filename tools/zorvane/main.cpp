@@ -63,20 +63,20 @@ private:
     bool shown_ = false;
 };
 
-cli::BarTable readInput(const Settings& settings, Progress& progress) {
+cli::BarTable readInput(const Settings& settings, Progress& progress, cli::FreshMemoryAhead* ahead) {
     auto onProgress = [&progress](std::size_t bars) {
         progress.say("reading: " + std::to_string(bars) + " bars");
     };
     cli::BarTable bars;
     if (settings.input == "-") {
-        bars = cli::readBars(std::cin, "<stdin>", settings.reading, onProgress, kBlockBytes, true);
+        bars = cli::readBars(std::cin, "<stdin>", settings.reading, onProgress, kBlockBytes, true, ahead);
     } else {
         std::error_code error;
         if (std::filesystem::is_directory(cli::nativePath(settings.input), error))
             throw cli::InputError(settings.input + ": is a folder, not a CSV file");
         std::ifstream file(cli::nativePath(settings.input), std::ios::binary);
         if (!file) throw cli::InputError(settings.input + ": cannot open: " + std::strerror(errno));
-        bars = cli::readBars(file, settings.input, settings.reading, onProgress, kBlockBytes, true);
+        bars = cli::readBars(file, settings.input, settings.reading, onProgress, kBlockBytes, true, ahead);
     }
     return bars;
 }
@@ -105,10 +105,8 @@ std::string describe(const zorvane::PeriodRange& range) {
     return std::to_string(range.lowest) + " to " + std::to_string(range.highest) + " bars";
 }
 
-// Every output from the built-in library's one pass, or, with --module, from
-// that module's call per mode as a platform makes them. The period range is
-// the library's measurement either way (a module reports no period).
-// Room for every output, taken on this thread.
+// Room for every output, `bars` values each (in the room reserved while
+// reading, when that holds them).
 void prepareOutputs(std::size_t bars, cli::IndicatorOutputs& outputs) {
     for (auto& output : outputs) {
         output.reserve(bars);
@@ -117,6 +115,36 @@ void prepareOutputs(std::size_t bars, cli::IndicatorOutputs& outputs) {
         output.resize(bars);
     }
 }
+
+// The bars read on this thread while, where the system can, a second thread
+// maps the columns' fresh memory ahead of their filling, and then room for
+// the outputs of the bars the reading expects.
+cli::BarTable readWithOutputsRoom(const Settings& settings, Progress& progress, cli::IndicatorOutputs& outputs) {
+    if (!cli::FreshMemoryAhead::available()) return readInput(settings, progress, nullptr);
+    cli::FreshMemoryAhead ahead;
+    cli::BarTable bars;
+    cli::runTogether(
+        [&] {
+            const cli::ReadingEnds ends(&ahead);
+            bars = readInput(settings, progress, &ahead);
+        },
+        [&] {
+            const std::size_t expected = ahead.waitForReserved();
+            if (expected == 0) return;
+            cli::FreshMemoryAhead::Block later[cli::kModes];
+            for (int m = 0; m < cli::kModes; ++m) {
+                outputs[m].reserve(expected);
+                cli::preferLargePagesFor(outputs[m]);
+                later[m] = {outputs[m].data(), outputs[m].capacity() * sizeof(float)};
+            }
+            ahead.keepAhead(later, cli::kModes);
+        });
+    return bars;
+}
+
+// Every output from the built-in library's one pass, or, with --module, from
+// that module's call per mode as a platform makes them. The period range is
+// the library's measurement either way (a module reports no period).
 
 zorvane::PeriodRange computeOutputs(const cli::BarTable& bars, const cli::LoadedModule* module,
                                     cli::IndicatorOutputs& outputs, Progress& progress) {
@@ -145,12 +173,12 @@ int run(const Settings& settings) {
     std::optional<cli::LoadedModule> module;
     if (const std::string path = cli::chosenModule(settings.modulePath); !path.empty()) module.emplace(path);
     Progress progress(true);
-    cli::BarTable bars = readInput(settings, progress);
+    cli::IndicatorOutputs outputs;
+    cli::BarTable bars = readWithOutputsRoom(settings, progress, outputs);
     const std::string readFrom = sourceName(settings);
     auto tellNotes = [&bars] {
         for (const auto& note : bars.notes) std::fprintf(stderr, "zorvane: note: %s\n", note.c_str());
     };
-    cli::IndicatorOutputs outputs;
     zorvane::PeriodRange periods;
     const cli::LoadedModule* const loaded = module ? &*module : nullptr;
     if (bars.linesForOrder && bars.size() <= static_cast<std::size_t>(INT32_MAX)) {

@@ -9,9 +9,16 @@
 #include <string_view>
 #include <utility>
 
+#include "large_pages.hpp"
 #include "short_copy.hpp"
 
 namespace zorvane_cli {
+
+// Gives back a block of `capacity` characters.
+struct ReleaseChars {
+    std::size_t capacity = 0;
+    void operator()(char* block) const { LargeBlockAllocator<char>().deallocate(block, capacity); }
+};
 
 class TextBuffer {
 public:
@@ -49,13 +56,13 @@ public:
 
 private:
     void grow(std::size_t capacity) {
-        std::unique_ptr<char[]> grown(new char[capacity]);
+        std::unique_ptr<char[], ReleaseChars> grown(LargeBlockAllocator<char>().allocate(capacity), ReleaseChars{capacity});
         if (size_) std::memcpy(grown.get(), data_.get(), size_);
         data_ = std::move(grown);
         capacity_ = capacity;
     }
 
-    std::unique_ptr<char[]> data_;
+    std::unique_ptr<char[], ReleaseChars> data_;
     std::size_t size_ = 0, capacity_ = 0;
 };
 
