@@ -1,8 +1,12 @@
 // The one-pass compute against the module's call for each mode, bit for
 // bit, for every subset of the four outputs over the generated series, and
-// its period range against what a streaming object reports bar by bar.
+// its period range against what a streaming object reports bar by bar; for
+// half the sets with progress told, whose bars must be final when told.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstring>
+#include <utility>
 #include <vector>
 
 #include "series_generator.hpp"
@@ -42,7 +46,29 @@ TEST_P(OnePass, EachOutputIsTheModulesCallForItsMode) {
         float** slots[4] = {&outputs.cycleAverage, &outputs.smoothedPrice, &outputs.sine, &outputs.leadSine};
         for (int m = 0; m < 4; ++m)
             if (wanted >> m & 1) *slots[m] = (mine[m] = std::vector<float>(count, 7.0f)).data();
-        const zorvane::PeriodRange range = zorvane::compute(s.priceA.data(), s.priceB.data(), count, outputs);
+        // Progress: each count told, and a hash of each output's bars below it then.
+        std::vector<std::pair<std::size_t, std::uint64_t>> told;
+        auto hashBelow = [&](std::size_t bars) {
+            std::uint64_t hash = 14695981039346656037u;
+            for (int m = 0; m < 4; ++m)
+                for (std::size_t i = 0; i < bars && !mine[m].empty(); ++i) {
+                    std::uint32_t bits;
+                    std::memcpy(&bits, &mine[m][i], 4);
+                    hash = (hash ^ bits) * 1099511628211u;
+                }
+            return hash;
+        };
+        const zorvane::PeriodRange range =
+            wanted % 2 ? zorvane::compute(s.priceA.data(), s.priceB.data(), count, outputs,
+                                          [&](std::size_t bars) { told.push_back({bars, hashBelow(bars)}); })
+                       : zorvane::compute(s.priceA.data(), s.priceB.data(), count, outputs);
+        for (std::size_t k = 0; k < told.size(); ++k) {
+            ASSERT_TRUE(k == 0 || told[k].first > told[k - 1].first) << s.name;
+            ASSERT_EQ(told[k].second, hashBelow(told[k].first)) << s.name << " bars below " << told[k].first;
+        }
+        if (wanted % 2) {
+            ASSERT_TRUE(!told.empty() && told.back().first == count) << s.name;
+        }
         for (int m = 0; m < 4; ++m) {
             if (!(wanted >> m & 1)) continue;
             std::vector<float> module(count, 7.0f);

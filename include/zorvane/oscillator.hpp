@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -98,5 +99,13 @@ struct PeriodRange {
 // outputs that overlap the prices or one another, and std::bad_alloc
 // (outputs untouched) when memory runs out.
 PeriodRange compute(const float* priceA, const float* priceB, std::size_t count, const Outputs& outputs);
+// The same, telling `progress` (on this thread) how many bars from the
+// first have their outputs final, as they become final: every few hundred
+// bars and at the end. Another thread may read those outputs while the rest
+// are computed (a reader that saw the count after progress stored it, with
+// release and acquire ordering, sees them). What progress throws comes out
+// of compute, the outputs then partly written.
+PeriodRange compute(const float* priceA, const float* priceB, std::size_t count, const Outputs& outputs,
+                    const std::function<void(std::size_t bars)>& progress);
 
 }  // namespace zorvane

@@ -232,6 +232,11 @@ bool overlap(const float* a, const float* b, std::size_t count) {
 }  // namespace
 
 PeriodRange compute(const float* priceA, const float* priceB, std::size_t count, const Outputs& outputs) {
+    return compute(priceA, priceB, count, outputs, {});
+}
+
+PeriodRange compute(const float* priceA, const float* priceB, std::size_t count, const Outputs& outputs,
+                    const std::function<void(std::size_t bars)>& progress) {
     if (count == 0) return {};
     if (!priceA || !priceB) throw std::invalid_argument("zorvane::compute: null array");
     float* const byMode[4] = {outputs.cycleAverage, outputs.smoothedPrice, outputs.sine, outputs.leadSine};
@@ -242,8 +247,12 @@ PeriodRange compute(const float* priceA, const float* priceB, std::size_t count,
     }
     const detail::FloatingPointGuard guard;
     detail::PeriodExtent extent;
+    auto tell = [](Bar bars, void* context) {
+        (*static_cast<const std::function<void(std::size_t)>*>(context))(static_cast<std::size_t>(bars));
+    };
+    const detail::BarsDone done{tell, const_cast<std::function<void(std::size_t)>*>(&progress)};
     if (!detail::runModes(priceA, priceB, static_cast<Bar>(count), byMode, detail::heapAllocator(), nullptr,
-                          nullptr, &extent))
+                          nullptr, &extent, progress ? &done : nullptr))
         throw std::bad_alloc();
     return {extent.lowest, extent.highest};
 }

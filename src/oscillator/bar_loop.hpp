@@ -35,12 +35,20 @@ bool runOscillator(const float* priceA, const float* priceB, std::int32_t mode, 
                    float* output, const SeriesAllocator& allocator, const Kernels* kernels = nullptr,
                    FallbackCounts* fallbacks = nullptr);
 
+// Told, on the computing thread, how many bars from the first have their
+// outputs final: after each window of bars, and at the end.
+struct BarsDone {
+    void (*tell)(Bar bars, void* context);
+    void* context;
+};
+
 // Every mode whose output is not null (outputs[m - 1] for mode m) from one
 // cycle measurement: each output gets the bits runOscillator gives for its
-// mode. With `extent`, also the measured period's range. Returns false, with
-// every output untouched, when the working series cannot be obtained.
+// mode. With `extent`, also the measured period's range; with `done`, the
+// bars done as they are. Returns false, with every output untouched, when
+// the working series cannot be obtained.
 bool runModes(const float* priceA, const float* priceB, Bar count, float* const (&outputs)[4],
               const SeriesAllocator& allocator, const Kernels* kernels = nullptr,
-              FallbackCounts* fallbacks = nullptr, PeriodExtent* extent = nullptr);
+              FallbackCounts* fallbacks = nullptr, PeriodExtent* extent = nullptr, const BarsDone* done = nullptr);
 
 }  // namespace zorvane::detail

@@ -116,7 +116,7 @@ void slideWindow(WorkingSeries& s, Bar nextBar) {
 // its first output is stored, which gives the same result as bar by bar in
 // every other case, output aliasing a price array included.
 void runChunks(WorkingSeries s, const float* priceA, const float* priceB, float* const (&outputs)[4], Bar count,
-               bool barByBar, StageContext& context, PeriodExtent* extent) {
+               bool barByBar, StageContext& context, PeriodExtent* extent, const BarsDone* done) {
     for (Bar first = kWarmupBars, last = count > kWindowBars ? kWindowBars : count; first < count;) {
         if (barByBar) {
             for (Bar l = first; l < last; ++l) {
@@ -131,6 +131,7 @@ void runChunks(WorkingSeries s, const float* priceA, const float* priceB, float*
             writeOutputs(s, outputs, first, last, context, true);
         }
         if (extent) notePeriods(s, first, last, *extent);
+        if (done && last < count) done->tell(last, done->context);
         if (last == count) break;
         slideWindow(s, last);
         first = last;
@@ -162,24 +163,11 @@ bool overlapsAtOffset(const float* price, const float* output, Bar count) {
     return p < o + bytes && o < p + bytes;
 }
 
-}  // namespace
-
-SeriesAllocator heapAllocator() {
-    return {[](std::size_t bytes, void*) { return std::malloc(bytes); },
-            [](void* block, void*) { std::free(block); }, nullptr};
-}
-
-bool runModes(const float* priceA, const float* priceB, Bar count, float* const (&outputs)[4],
-              const SeriesAllocator& allocator, const Kernels* kernels,
-              [[maybe_unused]] FallbackCounts* fallbacks, PeriodExtent* extent) {
-    if (extent) *extent = {};
-    if (!priceA || !priceB || count <= 0) return true;
-    if (count < kWarmupBars) {
-        // Too short for a warm-up: mark what exists, read nothing.
-        for (float* output : outputs)
-            for (Bar j = 0; output && j < count; ++j) output[j] = noValueMarker();
-        return true;
-    }
+// The working series and the windows through them, for a count past the
+// warm-up. False when the series cannot be obtained.
+bool runWindows(const float* priceA, const float* priceB, Bar count, float* const (&outputs)[4],
+                const SeriesAllocator& allocator, const Kernels* kernels,
+                [[maybe_unused]] FallbackCounts* fallbacks, PeriodExtent* extent, const BarsDone* done) {
     SeriesBlocks blocks(count, allocator);
     if (!blocks.complete()) return false;
     Windows windows;
@@ -204,10 +192,34 @@ bool runModes(const float* priceA, const float* priceB, Bar count, float* const 
         barByBar = barByBar || (output && (overlapsAtOffset(priceA, output, count) ||
                                            overlapsAtOffset(priceB, output, count)));
     StageContext context(kernels ? *kernels : kernelsForThisMachine());
-    runChunks(s, priceA, priceB, outputs, count, barByBar, context, extent);
+    runChunks(s, priceA, priceB, outputs, count, barByBar, context, extent, done);
 #if defined(ZORVANE_COUNT_FALLBACKS)
     if (fallbacks) *fallbacks += context.fallbacks;
 #endif
+    return true;
+}
+
+}  // namespace
+
+SeriesAllocator heapAllocator() {
+    return {[](std::size_t bytes, void*) { return std::malloc(bytes); },
+            [](void* block, void*) { std::free(block); }, nullptr};
+}
+
+bool runModes(const float* priceA, const float* priceB, Bar count, float* const (&outputs)[4],
+              const SeriesAllocator& allocator, const Kernels* kernels, FallbackCounts* fallbacks,
+              PeriodExtent* extent, const BarsDone* done) {
+    if (extent) *extent = {};
+    if (!priceA || !priceB || count <= 0) return true;
+    if (count < kWarmupBars) {
+        // Too short for a warm-up: mark what exists, read nothing.
+        for (float* output : outputs)
+            for (Bar j = 0; output && j < count; ++j) output[j] = noValueMarker();
+        if (done) done->tell(count, done->context);
+        return true;
+    }
+    if (!runWindows(priceA, priceB, count, outputs, allocator, kernels, fallbacks, extent, done)) return false;
+    if (done) done->tell(count, done->context);
     return true;
 }
 
