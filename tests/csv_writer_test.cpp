@@ -1,10 +1,13 @@
 // The indicator CSV writer: its float text against std::to_chars over a
 // sweep of every float's bit patterns and the neighbours of every power of
 // ten and two; and the same bytes whether its chunks are formatted in turn,
-// in the other order or on two threads at once.
+// in the other order or on two threads at once, also while the outputs are
+// still being filled.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -105,6 +108,26 @@ TEST(CsvWriter, ChunksFormattedAtOnceGiveTheSameBytes) {
         };
         EXPECT_EQ(written(table, outputs, reversed), inTurn) << count;
         EXPECT_EQ(written(table, outputs, threads), inTurn) << count;
+        // Rows written while the outputs are filled (a few thousand rows at
+        // a time, with pauses for the writing to catch up), once it is
+        // decided to write them: the same bytes; none when it is not.
+        for (const bool proceed : {true, false}) {
+            IndicatorOutputs filled;
+            for (auto& output : filled) output.assign(count, 7.0f);
+            auto fill = [&](const std::function<void(std::size_t)>& final) {
+                for (std::size_t done = 0; done < count;) {
+                    done = std::min(count, done + 3000);
+                    for (int m = 0; m < kModes; ++m)
+                        std::copy(outputs[m].begin(), outputs[m].begin() + done, filled[m].begin());
+                    final(done);
+                    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                }
+            };
+            const BeforeWriting before{fill, [proceed] { return proceed; }};
+            std::ostringstream out;
+            EXPECT_TRUE(writeIndicatorCsv(out, table, filled, {1, 2, 3, 4}, threads, before));
+            EXPECT_EQ(out.str(), proceed ? inTurn : "") << count;
+        }
     }
 }
 

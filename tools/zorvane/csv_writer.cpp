@@ -1,22 +1,22 @@
 #include "csv_writer.hpp"
 
 #include <algorithm>
-#include <chrono>
+#include <atomic>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 
 #include "byte_marks.hpp"
 #include "float_text.hpp"
+#include "ordered_chunks.hpp"
 #include "short_copy.hpp"
 
 namespace zorvane_cli {
 namespace {
 
-// Rows formatted and written at a time: the three chunks in flight hold
-// about a megabyte of minute bars, so that the peak memory stays where it was.
+// Rows formatted and written at a time: the chunks in flight hold about a
+// megabyte of minute bars.
 constexpr std::size_t kChunkRows = 1 << 12;
-// Rounds in a row after which a second thread that keeps the first waiting is let go.
-constexpr int kSlowRoundsAtMost = 3;
 // The longest shortest float text, "-1.17549435e-38", with room to spare.
 constexpr std::size_t kFloatChars = 24;
 
@@ -115,7 +115,7 @@ void runInTurn(const std::function<void()>& first, const std::function<void()>& 
 }
 
 bool writeIndicatorCsv(std::ostream& out, const BarTable& bars, const IndicatorOutputs& outputs,
-                       const std::vector<int>& modes, const RunTogether& together) {
+                       const std::vector<int>& modes, const RunTogether& together, const BeforeWriting& before) {
     const char sep = bars.separator;
     std::string header;
     appendField(header, bars.timeName, sep);
@@ -127,16 +127,18 @@ bool writeIndicatorCsv(std::ostream& out, const BarTable& bars, const IndicatorO
     }
     for (int mode : modes) (header += sep) += kModeNames[mode - 1];
     header += '\n';
-    out.write(header.data(), static_cast<std::streamsize>(header.size()));
 
     // Rows [first, last) as the chunk's text. Time texts that are all the
     // column's own characters (a file read a block at a time) are tested for
     // quotes in one pass, not row by row.
     const QuoteTest quotes(sep);
     const bool plainTimes = bars.time.ownCharsOnly() && !anyQuoteByte(bars.time.ownChars(), sep);
-    auto format = [&](std::size_t first, std::size_t last, ChunkText& text) {
+    const std::size_t count = bars.size();
+    auto format = [&](std::size_t chunk, ChunkText& text) {
         text.clear();
-        for (std::size_t i = first; i < last; ++i) {
+        // Room for usual rows at once: growing row by row would copy the text.
+        text.room(std::min(count, kChunkRows) * 160);
+        for (std::size_t i = chunk * kChunkRows, last = std::min(i + kChunkRows, count); i < last; ++i) {
             const std::string_view time = bars.time[i];
             char* at = text.room(2 * time.size() + 2 + (kModes + 2) * (kFloatChars + 1) + 1);
             if (plainTimes) {
@@ -161,34 +163,49 @@ bool writeIndicatorCsv(std::ostream& out, const BarTable& bars, const IndicatorO
         }
     };
     auto write = [&out](const ChunkText& text) { out.write(text.data(), static_cast<std::streamsize>(text.size())); };
-    // Each round: this thread writes the chunk the other formatted last round,
-    // formats and writes its own; the other formats the next.
-    ChunkText own, theirs, pending;
-    const std::size_t count = bars.size();
-    // Room for usual rows taken here, not on the other thread (whose memory
-    // would come from an arena of its own); the system maps only what is used.
-    for (ChunkText* text : {&own, &theirs, &pending}) text->room(std::min(count, kChunkRows) * 160);
-    // When the other thread keeps this one waiting longer than its own share
-    // takes, a few rounds running, it is not getting a processor (a machine
-    // busy with other work): the rest goes in turn. The bytes are the same.
-    using Clock = std::chrono::steady_clock;
-    int slowRounds = 0;
-    for (std::size_t first = 0; first < count; first += 2 * kChunkRows) {
-        const std::size_t middle = std::min(first + kChunkRows, count), last = std::min(middle + kChunkRows, count);
-        const Clock::time_point start = Clock::now();
-        Clock::time_point ownDone;
-        (slowRounds < kSlowRoundsAtMost ? together : runInTurn)(
-            [&] {
-                write(pending);
-                format(first, middle, own);
-                write(own);
-                ownDone = Clock::now();
-            },
-            [&] { format(middle, last, theirs); });
-        slowRounds = Clock::now() - ownDone > ownDone - start ? slowRounds + 1 : 0;
-        std::swap(pending, theirs);
-    }
-    write(pending);
+    OrderedChunks<ChunkText> chunks((count + kChunkRows - 1) / kChunkRows, format, write);
+
+    // The first task fills the outputs (when asked to), the second decides
+    // whether to write (when asked to) and writes the header; both then
+    // make and write chunks. The first starts on them only if the decision
+    // is made by then: run one after the other, it cannot wait for it.
+    enum Decision { kUndecided, kWrite, kSkip };
+    std::atomic<int> decision{before.proceed ? kUndecided : kWrite};
+    if (!before.proceed) out.write(header.data(), static_cast<std::streamsize>(header.size()));
+    if (!before.fill) chunks.allow(SIZE_MAX);
+    together(
+        [&] {
+            if (before.fill) {
+                try {
+                    before.fill([&chunks](std::size_t rows) { chunks.allow(rows / kChunkRows); });
+                } catch (...) {
+                    chunks.abandon();
+                    throw;
+                }
+                chunks.allow(SIZE_MAX);
+            }
+            if (decision.load() == kWrite) chunks.work();
+        },
+        [&] {
+            if (before.proceed) {
+                bool proceed = false;
+                try {
+                    proceed = before.proceed();
+                } catch (...) {
+                    chunks.abandon();
+                    throw;
+                }
+                if (!proceed) {
+                    decision.store(kSkip);
+                    chunks.abandon();
+                    return;
+                }
+                out.write(header.data(), static_cast<std::streamsize>(header.size()));
+                decision.store(kWrite);
+            }
+            chunks.work();
+        });
+    if (decision.load() == kSkip) return true;
     out.flush();
     return static_cast<bool>(out);
 }

@@ -19,11 +19,24 @@ void appendFloat(std::string& out, float value);
 using RunTogether = std::function<void(const std::function<void()>& first, const std::function<void()>& second)>;
 void runInTurn(const std::function<void()>& first, const std::function<void()>& second);
 
+// What may run beside the writing, each task on its own thread: `fill`
+// computes the outputs, telling the function it is given how many rows
+// from the first are final as they become final (a row is written only once
+// it is); `proceed` decides whether to write at all (finding the bars'
+// order, say). What either throws comes out of writeIndicatorCsv, with
+// nothing more written.
+struct BeforeWriting {
+    std::function<void(const std::function<void(std::size_t rows)>& final)> fill;
+    std::function<bool()> proceed;
+};
+
 // Columns: time, the price column(s), then one per mode in `modes` (1 to 4).
 // The no-value marker becomes an empty cell. Rows are formatted a chunk at
-// a time, every other chunk by the second task of `together`, and written
-// in order. Returns false if writing failed.
+// a time by either task of `together` and written in order, once `before`
+// allows. Returns false if writing failed; true, having written nothing,
+// when `before` decided not to write.
 bool writeIndicatorCsv(std::ostream& out, const BarTable& bars, const IndicatorOutputs& outputs,
-                       const std::vector<int>& modes, const RunTogether& together = runInTurn);
+                       const std::vector<int>& modes, const RunTogether& together = runInTurn,
+                       const BeforeWriting& before = {});
 
 }  // namespace zorvane_cli

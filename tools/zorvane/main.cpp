@@ -5,8 +5,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -147,12 +149,14 @@ cli::BarTable readWithOutputsRoom(const Settings& settings, Progress& progress, 
 // the library's measurement either way (a module reports no period).
 
 zorvane::PeriodRange computeOutputs(const cli::BarTable& bars, const cli::LoadedModule* module,
-                                    cli::IndicatorOutputs& outputs, Progress& progress) {
+                                    cli::IndicatorOutputs& outputs, Progress& progress,
+                                    const std::function<void(std::size_t)>& final = {}) {
     const bool showProgress = bars.size() > kProgressAbove;
     if (!module) {
         if (showProgress) progress.say("computing");
-        return zorvane::compute(bars.priceA.data(), bars.priceB.data(), bars.size(),
-                                {outputs[0].data(), outputs[1].data(), outputs[2].data(), outputs[3].data()});
+        const zorvane::Outputs into{outputs[0].data(), outputs[1].data(), outputs[2].data(), outputs[3].data()};
+        return final ? zorvane::compute(bars.priceA.data(), bars.priceB.data(), bars.size(), into, final)
+                     : zorvane::compute(bars.priceA.data(), bars.priceB.data(), bars.size(), into);
     }
     for (int mode = 1; mode <= cli::kModes; ++mode) {
         if (showProgress) progress.say("computing " + std::string(cli::kModeNames[mode - 1]));
@@ -181,17 +185,41 @@ int run(const Settings& settings) {
     };
     zorvane::PeriodRange periods;
     const cli::LoadedModule* const loaded = module ? &*module : nullptr;
+    // The CSV is opened first, so that rows are written while later ones are
+    // computed. If it cannot be, its error comes where it always has, after
+    // any error of the input's.
+    std::optional<Output> csv;
+    std::exception_ptr cannotWriteCsv;
+    try {
+        csv.emplace(settings.output);
+    } catch (const std::runtime_error&) {
+        cannotWriteCsv = std::current_exception();
+    }
+    auto fill = [&](const std::function<void(std::size_t)>& final) {
+        periods = computeOutputs(bars, loaded, outputs, progress, final);
+        if (bars.size() > kProgressAbove) progress.say("writing");
+    };
+    bool writtenWhileComputed = false, writingFine = true;
     if (bars.linesForOrder && bars.size() <= static_cast<std::size_t>(INT32_MAX)) {
         // Whether the bars run newest first is found while they are
-        // computed as they stand; in the rare file that does, they are
-        // turned and computed again. What either throws comes out as
-        // finding the order first would have it.
+        // computed (and written) as they stand; in the rare file that does,
+        // nothing is written, and they are turned and computed again. What
+        // either throws comes out as finding the order first would have it.
         prepareOutputs(bars.size(), outputs);
         std::optional<cli::OrderFinding> order;
-        cli::runTogether([&] { order = cli::findPendingOrder(bars, readFrom); },
-                         [&] { periods = computeOutputs(bars, loaded, outputs, progress); });
+        auto oldestFirst = [&] {
+            order = cli::findPendingOrder(bars, readFrom);
+            return !order->newestFirst;
+        };
+        if (csv) {
+            writingFine =
+                cli::writeIndicatorCsv(csv->stream(), bars, outputs, modes, cli::runTogether, {fill, oldestFirst});
+            writtenWhileComputed = !order->newestFirst;
+        } else {
+            cli::runTogether([&] { oldestFirst(); }, [&] { fill({}); });
+        }
         cli::settleOrder(bars, *order, readFrom);
-        if (order->newestFirst) periods = computeOutputs(bars, loaded, outputs, progress);
+        if (order->newestFirst) fill({});
         tellNotes();
     } else {
         if (bars.linesForOrder) cli::settleOrder(bars, cli::findPendingOrder(bars, readFrom), readFrom);
@@ -199,15 +227,20 @@ int run(const Settings& settings) {
         if (bars.size() > static_cast<std::size_t>(INT32_MAX))
             throw cli::InputError(settings.input + ": more bars than the module takes in one call");
         prepareOutputs(bars.size(), outputs);
-        periods = computeOutputs(bars, loaded, outputs, progress);
+        if (csv) {
+            writingFine = cli::writeIndicatorCsv(csv->stream(), bars, outputs, modes, cli::runTogether, {fill, {}});
+            writtenWhileComputed = true;
+        } else {
+            fill({});
+        }
     }
-    if (bars.size() > kProgressAbove) progress.say("writing");
-    Output csv(settings.output);
+    if (cannotWriteCsv) std::rethrow_exception(cannotWriteCsv);
     std::optional<Output> svg, html;
     if (!settings.svg.empty()) svg.emplace(settings.svg);
     if (!settings.html.empty()) html.emplace(settings.html);
-    if (!cli::writeIndicatorCsv(csv.stream(), bars, outputs, modes, cli::runTogether))
-        throw std::runtime_error("cannot write " + settings.output);
+    if (!writtenWhileComputed)
+        writingFine = cli::writeIndicatorCsv(csv->stream(), bars, outputs, modes, cli::runTogether);
+    if (!writingFine) throw std::runtime_error("cannot write " + settings.output);
     const std::string source = settings.input == "-" ? "standard input" : settings.input;
     const std::string title = "Zorvane Oscillator - " + source.substr(source.find_last_of(cli::kPathSeparators) + 1);
     if (svg && !cli::writeChartSvg(svg->stream(), title, bars, outputs, settings.svgBars))
@@ -216,7 +249,7 @@ int run(const Settings& settings) {
         throw std::runtime_error("cannot write " + settings.html);
     if (svg) svg->commit();
     if (html) html->commit();
-    csv.commit();
+    csv->commit();
 
     // The summary goes where it cannot mix with CSV on standard output.
     FILE* summary = settings.output == "-" ? stderr : stdout;
