@@ -13,9 +13,10 @@ namespace zorvane_cli {
 namespace {
 
 // How far ahead of the filling a block is kept mapped (a 1 MiB block of
-// text fills a few hundred kilobytes of any column), and how much is mapped
-// in one call, so that the filling is looked at again soon.
-constexpr std::size_t kAhead = std::size_t{4} << 20, kStep = std::size_t{2} << 20;
+// text fills a few hundred kilobytes of any column; what is mapped ahead
+// counts as used), and how much is mapped in one call, so that the filling
+// is looked at again soon.
+constexpr std::size_t kAhead = std::size_t{2} << 20, kStep = std::size_t{2} << 20;
 
 #if ZORVANE_MAPS_AHEAD
 void pause() {

@@ -38,11 +38,11 @@ inline void prefault([[maybe_unused]] const void* data, [[maybe_unused]] std::si
 #endif
 }
 
-// Blocks of a large page or more aligned to large pages, in whole large
-// pages, and advised to be backed by them: for the columns a million bars
-// fill. Mapping such a block (prefault, FreshMemoryAhead) pays for all of
-// its fresh memory; a block in small pages still costs its first use of
-// each page after mapping, in a virtual machine.
+// Blocks of a large page or more aligned to large pages and advised to be
+// backed by them: for the columns a million bars fill. Mapping such a block
+// (prefault, FreshMemoryAhead) pays for all of its fresh memory; a block in
+// small pages still costs the first use of each page after mapping, in a
+// virtual machine.
 template <class T>
 struct LargeBlockAllocator {
     using value_type = T;
