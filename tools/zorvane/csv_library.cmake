@@ -12,7 +12,7 @@ add_library(zorvane_csv STATIC
   ${CMAKE_CURRENT_LIST_DIR}/fresh_memory.cpp
   ${CMAKE_CURRENT_LIST_DIR}/csv_reader.cpp
   ${CMAKE_CURRENT_LIST_DIR}/float_text.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/thread_yield.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/thread_wait.cpp
   ${CMAKE_CURRENT_LIST_DIR}/csv_writer.cpp)
 target_include_directories(zorvane_csv PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(zorvane_csv PUBLIC zorvane::oscillator)

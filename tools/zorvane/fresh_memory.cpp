@@ -4,8 +4,9 @@
 
 #include "large_pages.hpp"
 
+#include "thread_wait.hpp"
+
 #if defined(__linux__) && defined(MADV_POPULATE_WRITE)
-#include <ctime>
 #define ZORVANE_MAPS_AHEAD 1
 #endif
 
@@ -17,15 +18,6 @@ namespace {
 // counts as used), and how much is mapped in one call, so that the filling
 // is looked at again soon.
 constexpr std::size_t kAhead = std::size_t{2} << 20, kStep = std::size_t{2} << 20;
-
-#if ZORVANE_MAPS_AHEAD
-void pause() {
-    const timespec brief{0, 100000};  // 0.1 ms: a tenth of a block's reading
-    nanosleep(&brief, nullptr);
-}
-#else
-void pause() {}
-#endif
 
 // Maps the next step of `block` below `until`; false when there is none.
 bool mapStep(const FreshMemoryAhead::Block& block, std::size_t& mapped, std::size_t until) {
@@ -56,9 +48,9 @@ void FreshMemoryAhead::reserved(const Block* blocks, std::size_t count, std::siz
 }
 
 std::size_t FreshMemoryAhead::waitForReserved() {
-    while (!reserved_.load(std::memory_order_acquire)) {
+    for (unsigned round = 0; !reserved_.load(std::memory_order_acquire); ++round) {
         if (ended_.load(std::memory_order_acquire)) return reserved_.load(std::memory_order_acquire) ? expectedBars_ : 0;
-        pause();
+        waitAWhile(round);
     }
     return expectedBars_;
 }
@@ -66,6 +58,7 @@ std::size_t FreshMemoryAhead::waitForReserved() {
 void FreshMemoryAhead::keepAhead(const Block* later, std::size_t count) {
     std::size_t mapped[kMostBlocks] = {};
     std::size_t laterBlock = 0, laterMapped = 0;
+    unsigned idleRounds = 0;
     for (bool reading = true; reading || laterBlock < count;) {
         reading = !ended_.load(std::memory_order_acquire);
         bool busy = false;
@@ -74,12 +67,15 @@ void FreshMemoryAhead::keepAhead(const Block* later, std::size_t count) {
             mapped[i] = std::max(mapped[i], filled);  // behind the filling, the pages are mapped
             busy = mapStep(blocks_[i], mapped[i], filled + kAhead) || busy;
         }
-        if (busy) continue;
+        if (busy) {
+            idleRounds = 0;
+            continue;
+        }
         if (laterBlock < count) {
             if (!mapStep(later[laterBlock], laterMapped, later[laterBlock].bytes)) ++laterBlock, laterMapped = 0;
             continue;
         }
-        if (reading) pause();
+        if (reading) waitAWhile(idleRounds++);
     }
 }
 

@@ -12,7 +12,7 @@
 #include <cstddef>
 #include <functional>
 
-#include "thread_yield.hpp"
+#include "thread_wait.hpp"
 
 namespace zorvane_cli {
 
@@ -37,10 +37,11 @@ public:
     void work() {
         try {
             for (std::size_t chunk; (chunk = next_.fetch_add(1)) < chunks_;) {
-                while (allowed_.load(std::memory_order_acquire) <= chunk || written_.load() + kSlots <= chunk) {
+                for (unsigned round = 0;
+                     allowed_.load(std::memory_order_acquire) <= chunk || written_.load() + kSlots <= chunk; ++round) {
                     if (abandoned()) return;
                     writeMade();  // the slot may wait for a chunk nobody else is writing
-                    yieldToOtherThreads();
+                    waitAWhile(round);
                 }
                 if (abandoned()) return;
                 make_(chunk, slots_[chunk % kSlots]);
