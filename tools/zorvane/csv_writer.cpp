@@ -200,6 +200,7 @@ bool writeIndicatorCsv(std::ostream& out, const BarTable& bars, const IndicatorO
                     chunks.abandon();
                     return;
                 }
+                if (chunks.abandoned()) return;  // the filling failed: nothing is written
                 out.write(header.data(), static_cast<std::streamsize>(header.size()));
                 decision.store(kWrite);
             }
