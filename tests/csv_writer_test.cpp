@@ -116,9 +116,10 @@ TEST(CsvWriter, ChunksFormattedAtOnceGiveTheSameBytes) {
             for (auto& output : filled) output.assign(count, 7.0f);
             auto fill = [&](const std::function<void(std::size_t)>& final) {
                 for (std::size_t done = 0; done < count;) {
+                    const std::size_t from = done;
                     done = std::min(count, done + 3000);
                     for (int m = 0; m < kModes; ++m)
-                        std::copy(outputs[m].begin(), outputs[m].begin() + done, filled[m].begin());
+                        std::copy(outputs[m].begin() + from, outputs[m].begin() + done, filled[m].begin() + from);
                     final(done);
                     std::this_thread::sleep_for(std::chrono::milliseconds(2));
                 }
