@@ -329,17 +329,19 @@ std::optional<BarTable> readByBlocks(std::istream& in, std::istream::pos_type st
     Rows rows;
     RowReader::reserveRows(rows, expected, expected * 24, !ahead);
     // The columns in the order handed over, with how far each is filled.
+    constexpr std::size_t kColumns = 4;
     auto rooms = [&rows] {
         auto roomOf = [](const FloatColumn& prices) {
             return TimeColumn::Room{prices.data(), prices.capacity() * sizeof(float), prices.size() * sizeof(float)};
         };
-        return std::array<TimeColumn::Room, 4>{roomOf(rows.priceA), roomOf(rows.priceB), rows.time.endsRoom(),
-                                               rows.time.charsRoom()};
+        return std::array<TimeColumn::Room, kColumns>{roomOf(rows.priceA), roomOf(rows.priceB),
+                                                      rows.time.endsRoom(), rows.time.charsRoom()};
     };
     if (ahead) {
-        FreshMemoryAhead::Block blocks[4];
-        for (std::size_t i = 0; i < 4; ++i) blocks[i] = {rooms()[i].data, rooms()[i].reserved};
-        ahead->reserved(blocks, 4, expected);
+        const auto reserved = rooms();
+        FreshMemoryAhead::Block blocks[kColumns];
+        for (std::size_t i = 0; i < kColumns; ++i) blocks[i] = {reserved[i].data, reserved[i].reserved};
+        ahead->reserved(blocks, kColumns, expected);
     }
 
     PriceParser prices(layout.separator);
@@ -354,8 +356,10 @@ std::optional<BarTable> readByBlocks(std::istream& in, std::istream::pos_type st
         const std::string_view lines = text.substr(0, end);
         if (lines.find('"', offset) != std::string_view::npos) return giveUp();
         line = reader.readStretch<PlainRecordSplitter>(prices, rows, lines, offset, line);
-        if (ahead)
-            for (std::size_t i = 0; i < 4; ++i) ahead->filled(i, rooms()[i].filled);
+        if (ahead) {
+            const auto filled = rooms();
+            for (std::size_t i = 0; i < kColumns; ++i) ahead->filled(i, filled[i].filled);
+        }
         block.consume(end);
         offset = 0;
     }

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "large_pages.hpp"
-
 #include "thread_wait.hpp"
 
 #if defined(__linux__) && defined(MADV_POPULATE_WRITE)

@@ -146,17 +146,16 @@ cli::BarTable readWithOutputsRoom(const Settings& settings, Progress& progress, 
 
 // Every output from the built-in library's one pass, or, with --module, from
 // that module's call per mode as a platform makes them. The period range is
-// the library's measurement either way (a module reports no period).
-
+// the library's measurement either way (a module reports no period), and
+// `final` (if given) is told which rows are final as the one pass goes.
 zorvane::PeriodRange computeOutputs(const cli::BarTable& bars, const cli::LoadedModule* module,
                                     cli::IndicatorOutputs& outputs, Progress& progress,
                                     const std::function<void(std::size_t)>& final = {}) {
     const bool showProgress = bars.size() > kProgressAbove;
     if (!module) {
         if (showProgress) progress.say("computing");
-        const zorvane::Outputs into{outputs[0].data(), outputs[1].data(), outputs[2].data(), outputs[3].data()};
-        return final ? zorvane::compute(bars.priceA.data(), bars.priceB.data(), bars.size(), into, final)
-                     : zorvane::compute(bars.priceA.data(), bars.priceB.data(), bars.size(), into);
+        return zorvane::compute(bars.priceA.data(), bars.priceB.data(), bars.size(),
+                                {outputs[0].data(), outputs[1].data(), outputs[2].data(), outputs[3].data()}, final);
     }
     for (int mode = 1; mode <= cli::kModes; ++mode) {
         if (showProgress) progress.say("computing " + std::string(cli::kModeNames[mode - 1]));
