@@ -55,14 +55,12 @@ public:
     void reserve(std::size_t texts, std::size_t chars, bool mapNow = true) {
         if (ownOnly_) {
             ends_.reserve(texts);
-            preferLargePagesFor(ends_);
             if (mapNow) prefaultFor(ends_);
         } else {
             entries_.reserve(texts);
             preferLargePagesFor(entries_);
         }
         own_.reserve(chars);
-        preferLargePagesFor(own_);
     }
     void push_back(std::string_view text) {
         if (ownOnly_ && own_.size() + text.size() > UINT32_MAX) keepEntries();

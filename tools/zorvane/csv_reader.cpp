@@ -53,8 +53,6 @@ public:
         rows.time.reserve(bars, timeChars, mapNow);
         rows.priceA.reserve(bars);
         rows.priceB.reserve(bars);
-        preferLargePagesFor(rows.priceA);
-        preferLargePagesFor(rows.priceB);
         if (!mapNow) return;
         prefaultFor(rows.priceA);
         prefaultFor(rows.priceB);

@@ -112,7 +112,6 @@ std::string describe(const zorvane::PeriodRange& range) {
 void prepareOutputs(std::size_t bars, cli::IndicatorOutputs& outputs) {
     for (auto& output : outputs) {
         output.reserve(bars);
-        cli::preferLargePagesFor(output);
         cli::prefaultFor(output);
         output.resize(bars);
     }
@@ -136,7 +135,6 @@ cli::BarTable readWithOutputsRoom(const Settings& settings, Progress& progress, 
             cli::FreshMemoryAhead::Block later[cli::kModes];
             for (int m = 0; m < cli::kModes; ++m) {
                 outputs[m].reserve(expected);
-                cli::preferLargePagesFor(outputs[m]);
                 later[m] = {outputs[m].data(), outputs[m].capacity() * sizeof(float)};
             }
             ahead.keepAhead(later, cli::kModes);
