@@ -315,6 +315,61 @@ TEST(Stages, SearchesNextToAFullTurn) {
     }
 }
 
+// The batch search next to its decision bands. Runs of changes repeat a
+// pattern of n (so every window of n sums alike) whose exact sum lies a few
+// 2^-20-degree units from 360: either each change just below a whole unit
+// (truncation loses nearly a unit each, so the units' sum U lies up to n
+// below the true sum) or just above one (U is the true sum's floor). Every
+// bar the kernel does not hand back must get the literal search's result.
+TEST(Stages, BatchSearchNextToAFullTurnInUnits) {
+    constexpr int kBars = 41 + 16 * zd::kChunkBars;
+    constexpr double kUnit = 0x1p-20;
+    constexpr long kTurn = 360L << 20;
+    std::mt19937_64 rng(11);
+    auto between = [&rng](int low, int high) { return std::uniform_int_distribution<int>(low, high)(rng); };
+    std::vector<double> changes;
+    while (changes.size() < kBars) {
+        // Just below: long windows, whose truncation loses the most.
+        const bool justBelow = between(0, 1) == 1;
+        const int n = justBelow ? between(34, 41) : between(7, 41);
+        // Whole units summing to kTurn - n + j (just below) or kTurn + j.
+        const long wholeSum = justBelow ? kTurn - n + between(0, 3) : kTurn + between(-3, 3);
+        std::vector<double> pattern(n);
+        for (int i = 0; i < n; ++i) {
+            const long whole = wholeSum / n + (i < wholeSum % n ? 1 : 0);
+            const double tiny = std::ldexp(1.0, -between(10, 30));
+            pattern[i] = (static_cast<double>(whole) + (justBelow ? 1.0 - tiny : tiny)) * kUnit;
+        }
+        for (int k = 0; k < 3 * n; ++k) changes.push_back(pattern[k % n]);
+    }
+    changes.resize(kBars);
+    auto literalSearch = [&](int bar) {
+        double sum = 0.0;
+        for (int m = 0; m <= zd::kSearchLimit; ++m)
+            if ((sum += changes[bar - m]) > 360.0) return m;
+        return 0;
+    };
+    for (const zd::Kernels* kernels : kernelSets()) {
+        long wrong = 0, decidedInBand = 0;
+        for (int first = 41; first < kBars; first += zd::kChunkBars) {
+            const int n = std::min(zd::kChunkBars, kBars - first);
+            std::int32_t found[zd::kChunkBars];
+            std::uint64_t doubts[zd::kChunkBars / 64];
+            kernels->rawPeriods(changes.data() + first, n, 20, found, doubts);
+            for (int k = 0; k < n; ++k) {
+                if (doubts[k / 64] >> (k % 64) & 1) continue;
+                const int expected = literalSearch(first + k);
+                wrong += found[k] != expected;
+                double sum = 0.0;
+                for (int m = 0; m <= expected; ++m) sum += changes[first + k - m];
+                decidedInBand += expected > 0 && std::fabs(sum - 360.0) < 64 * kUnit;
+            }
+        }
+        EXPECT_EQ(wrong, 0) << kernels->name;
+        EXPECT_GT(decidedInBand, kBars / 20) << kernels->name;
+    }
+}
+
 #if defined(ZORVANE_COUNT_FALLBACKS)
 // How often the fast path hands a bar back to the library, on bars like real
 // ones and on series that sit on the decisions all the time.

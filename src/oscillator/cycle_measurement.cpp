@@ -77,34 +77,6 @@ double searchOneCertified(const SeriesSet<Layout>& s, Bar bar, StageContext& con
     return searchOneExactly(s, bar, context);
 }
 
-class ExactPhaseSums {
-public:
-    // Ready to search bars from `first` on, which must be at least kTerms.
-    ExactPhaseSums(const WorkingSeries& s, Bar first, StageContext& context)
-        : s_(s), context_(context), next_(first - kTerms) {
-        for (Bar bar = next_; bar < first; ++bar) append(bar);
-    }
-
-    // The search's result for the next bar, bars taken in increasing order.
-    double searchNext() {
-        const Bar l = next_;
-        append(l);
-        const double found = searchFromTotals(totals_, l);
-        return found >= 0 ? found : searchOneCertified(s_, l, context_);
-    }
-
-private:
-    void append(Bar bar) {
-        totals_[bar & 63] = totals_[(bar - 1) & 63] + changeUnits(s_.deltaPhase[bar]);
-        next_ = bar + 1;
-    }
-
-    const WorkingSeries& s_;
-    StageContext& context_;
-    Bar next_;
-    std::uint64_t totals_[64] = {};
-};
-
 // The in-phase and quadrature filters run from bar to bar; the previous
 // bar's components are carried in locals rather than read back from the
 // series they were just stored in.
@@ -220,9 +192,9 @@ void searchRawPeriods(const SeriesSet<Layout>& s, Bar first, Bar last, StageCont
     Bar l = first;
     if constexpr (Layout::kContiguous) {
         for (; l < last && l < kTerms; ++l) record(l, searchOneCertified(s, l, context));
-        if (context.kernels.rawPeriods && last - l > 1) {
+        if (last - l > 1) {
             // Many bars side by side; bars in doubt are searched one by one.
-            double found[kChunkBars];
+            std::int32_t found[kChunkBars];
             std::uint64_t doubts[kChunkBars / 64];
             for (; l < last; l += kChunkBars) {
                 const int n = static_cast<int>(last - l < kChunkBars ? last - l : kChunkBars);
@@ -232,7 +204,7 @@ void searchRawPeriods(const SeriesSet<Layout>& s, Bar first, Bar last, StageCont
                 for (int w = 0; w < (n + 63) / 64; ++w)
                     for (std::uint64_t doubt = doubts[w]; doubt; doubt &= doubt - 1) {
                         const int k = 64 * w + __builtin_ctzll(doubt);
-                        found[k] = searchOneCertified(s, l + k, context);
+                        found[k] = static_cast<std::int32_t>(searchOneCertified(s, l + k, context));
                     }
                 // Then the record without a branch: whole numbers, held in
                 // integers, so that each chain step is one instruction or three.
@@ -240,7 +212,7 @@ void searchRawPeriods(const SeriesSet<Layout>& s, Bar first, Bar last, StageCont
                 double* periods = s.period.at(l);
                 auto held = static_cast<std::int32_t>(previous);
                 for (int k = 0; k < n; ++k) {
-                    const auto stop = static_cast<std::int32_t>(found[k]);  // 0 or 6 to 40
+                    const std::int32_t stop = found[k];  // 0 or 6 to 40
                     held = stop != 0 ? stop : held;
                     rawPeriods[k] = held;
                     period = nextPeriod(period, held);
@@ -249,10 +221,6 @@ void searchRawPeriods(const SeriesSet<Layout>& s, Bar first, Bar last, StageCont
                 previous = held;
             }
             return;
-        }
-        if (last - l > 1) {
-            ExactPhaseSums sums(s, l, context);
-            for (; l < last; ++l) record(l, sums.searchNext());
         }
     }
     // One bar at a time (the streaming object): from the totals it keeps.

@@ -1,6 +1,6 @@
 // The raw period search decided from exact running totals of the phase
-// changes: shared by the batch call's scalar search and the streaming
-// object's one-bar path.
+// changes, for the streaming object's one-bar path. (The batch kernels
+// search many bars at once on coarser totals: kernel_bodies.hpp.)
 #pragma once
 
 #include <cstdint>

@@ -282,9 +282,20 @@ bool angleAndChangeOfOneBar(const double (&components)[4], double phaseBefore, C
     return doubt[0] != 0;
 }
 
-// The raw period search of neighbouring bars at once, from exact sums as in
-// cycle_measurement.cpp: changes in units of 2^-52 degrees, running totals
-// modulo 2^64, and a window's sum the difference of two totals.
+// The raw period search of neighbouring bars at once, from the changes
+// truncated to whole units of 2^-20 degrees: 32-bit running totals modulo
+// 2^32, a window's sum the difference of two totals, and as many bars per
+// vector as it has 32-bit lanes.
+//
+// A window holds at most 42 changes, each in [0, 60], so its sum in units
+// is below 42 * 60 * 2^20 < 2^32: the difference of the totals is that sum
+// exactly. Truncation takes less than a unit from each change, so the
+// changes' exact sum lies in [U, U + 42) units for a window's sum U; and
+// the literal's rounded sum of the library's changes lies within
+// kSearchMarginDegrees (2^-8 units) of that exact sum. So a window with U >
+// 360 * 2^20 passes 360 for certain, and one with U < 360 * 2^20 - 42 fails
+// for certain; the few in between (six changes clamped to 60 make exactly
+// 360, often) are decided by the stage.
 //
 // A bar's search stops after the fewest terms whose window passes 360, and
 // a bar never needs more than one term more than the bar before it (its
@@ -292,51 +303,53 @@ bool angleAndChangeOfOneBar(const double (&components)[4], double phaseBefore, C
 // vector of bars probes the windows from kBelow terms fewer than its
 // previous bar needed to W more, a fixed number of lengths (no branch that
 // mispredicts), each length one contiguous load across the lanes, and
-// counts the windows that pass 360 - margin and 360 + margin: where both
-// counts agree, no window next to the crossing lies within the margin of
-// 360, and the count gives the terms. A lane whose crossing lies outside the
-// probed lengths, or near 360, is in doubt and searched again by the stage.
-// The guess only decides how often that happens, never a result.
+// counts the windows that may pass and those that pass for certain: where
+// both counts agree, no window next to the crossing is in doubt, and the
+// count gives the terms. A lane whose crossing lies outside the probed
+// lengths, or is in doubt, is searched again by the stage. The guess only
+// decides how often that happens, never a result.
 template <class V>
-void rawPeriodsOf(const double* deltaPhase, int count, int termsBefore, double* found, std::uint64_t* doubts) {
-    constexpr int W = kLanes<V>, kTerms = kSearchLimit + 1, kBelow = 6;
+void rawPeriodsOf(const double* deltaPhase, int count, int termsBefore, std::int32_t* found,
+                  std::uint64_t* doubts) {
+    typedef UnitsOf<V> Units;
+    typedef UnitWordsOf<V> Words;
+    constexpr int W = sizeof(V) / sizeof(std::uint32_t), kTerms = kSearchLimit + 1, kBelow = 10;
     constexpr int kProbes = kBelow + W + 1;
     static_assert(7 + kProbes - 1 <= kTerms + 1, "the probed lengths fit between 7 and 42 terms");
-    typedef MaskOf<V> Words;
-    typedef WordsOf<V> Units;
-    constexpr double kUnitsPerDegree = 0x1p52;
-    const std::uint64_t kFullTurn = std::uint64_t{360} << 52;
-    const auto kMargin = static_cast<std::uint64_t>(kSearchMarginDegrees * kUnitsPerDegree);
+    static_assert(double(kTerms + 1) * 60 * 0x1p20 < 0x1p32, "window sums fit in 32 bits");
+    static_assert(kSearchMarginDegrees <= 0x1p-20, "the margin is below a unit");
+    constexpr double kUnitsPerDegree = 0x1p20;
+    constexpr std::uint32_t kFullTurn = std::uint32_t{360} << 20;
+    // U above this may pass: 42 units for the truncation, one for the margin.
+    constexpr std::uint32_t kMayPass = kFullTurn - (kTerms + 1) - 1;
     // totals[i]: the changes of the bars from first - 41 to first + i - 42,
-    // padded at the end for the lanes past `count`. Changes in [1, 60] (0 in
-    // the warm-up) are whole numbers of units below 2^58: the significand
-    // with its leading bit, shifted by the exponent, exactly.
-    std::uint64_t totals[kChunkBars + kTerms + 1 + W];
+    // padded at the end for the lanes past `count`.
+    std::uint32_t totals[kChunkBars + kTerms + 1 + W];
     totals[0] = 0;
     const double* changes = deltaPhase - kTerms;
+    // A vector of changes at a time, truncated as it is converted; its
+    // running totals across the lanes in log2 of its lanes shifted additions.
+    typedef HalfUnitsOf<V> Steps;
+    constexpr int kDoubles = kLanes<V>;
+    Steps carried = {};  // every lane the total before the vector
     int i = 0;
-    std::uint64_t running = 0;
-    Units carried = {};  // every lane the total before the vector
-    for (; i + W <= count + kTerms; i += W) {
-        Units bits;
-        std::memcpy(&bits, changes + i, sizeof bits);
-        const Units exponent = ((bits >> 52) - 1023) & 7;
-        const Units units = (((bits & 0x000FFFFFFFFFFFFF) | 0x0010000000000000) << exponent) &
-                            reinterpret_cast<Units>(bits != 0);
-        // The running totals across the lanes in log2(W) shifted additions.
-        Units sums = units + lanesUp<1>(units);
-        if constexpr (W > 2) sums += lanesUp<2>(sums);
-        if constexpr (W > 4) sums += lanesUp<4>(sums);
+    for (; i + kDoubles <= count + kTerms; i += kDoubles) {
+        const auto truncated = __builtin_convertvector(loadLanes<V>(changes + i) * kUnitsPerDegree,
+                                                       typename IndexLanes<V>::Type);
+        const Steps units = reinterpret_cast<Steps>(truncated);
+        Steps sums = units + lanesUp<1>(units);
+        if constexpr (kDoubles > 2) sums += lanesUp<2>(sums);
+        if constexpr (kDoubles > 4) sums += lanesUp<4>(sums);
         sums += carried;
         std::memcpy(totals + i + 1, &sums, sizeof sums);
         carried = lastLane(sums);
     }
-    running = carried[0];
+    std::uint32_t running = carried[0];
     for (; i < count + kTerms; ++i)
-        totals[i + 1] = running += static_cast<std::uint64_t>(static_cast<std::int64_t>(changes[i] * kUnitsPerDegree));
+        totals[i + 1] = running += static_cast<std::uint32_t>(static_cast<std::int32_t>(changes[i] * kUnitsPerDegree));
     for (int k = 0; k < W; ++k) totals[count + kTerms + 1 + k] = 0;
     // The totals wrap around: the sums' comparisons are unsigned.
-    constexpr std::uint64_t kTopBit = std::uint64_t{1} << 63;
+    constexpr std::uint32_t kTopBit = std::uint32_t{1} << 31;
     for (int w = 0; w < (count + 63) / 64; ++w) doubts[w] = 0;
     // The vectors of bars [k, k + lanes), given the terms the bar before
     // needed (a guess), which it updates to the terms its last bar needed.
@@ -349,63 +362,68 @@ void rawPeriodsOf(const double* deltaPhase, int count, int termsBefore, double* 
         int shortest = guess - kBelow;
         shortest = shortest < 7 ? 7 : shortest > kTerms + 2 - kProbes ? kTerms + 2 - kProbes : shortest;
         const int longest = shortest + kProbes - 1;
-        const std::uint64_t* starts = totals + k + kTerms + 1 - shortest;
-        Words belowMargin = {}, aboveMargin = {};  // windows passing 360 - margin, 360 + margin
+        const std::uint32_t* starts = totals + k + kTerms + 1 - shortest;
+        Words mayPass = {}, passes = {};  // windows that may pass 360, that pass for certain
 #if defined(__AVX512F__)
-        if constexpr (W == 8) {
+        if constexpr (W == 16) {
             // Unsigned comparisons into mask registers, and counts added
             // under them: a third of the work the generic form compiles to.
-            const __m512i low = _mm512_set1_epi64(static_cast<long long>(kFullTurn - kMargin));
-            const __m512i high = _mm512_set1_epi64(static_cast<long long>(kFullTurn + kMargin));
-            const __m512i one = _mm512_set1_epi64(1);
+            const __m512i low = _mm512_set1_epi32(static_cast<int>(kMayPass));
+            const __m512i high = _mm512_set1_epi32(static_cast<int>(kFullTurn));
+            const __m512i one = _mm512_set1_epi32(1);
             // Two counts each, added at the end: half as long a chain.
-            __m512i below[2] = {}, above[2] = {};
+            __m512i may[2] = {}, sure[2] = {};
 #pragma GCC unroll 32
             for (int p = 0; p < kProbes; ++p) {
-                const __m512i sum = _mm512_sub_epi64(__m512i(total), _mm512_loadu_si512(starts - p));
-                below[p & 1] = _mm512_mask_add_epi64(below[p & 1], _mm512_cmpge_epu64_mask(sum, low), below[p & 1], one);
-                above[p & 1] = _mm512_mask_add_epi64(above[p & 1], _mm512_cmpgt_epu64_mask(sum, high), above[p & 1], one);
+                const __m512i sum = _mm512_sub_epi32(__m512i(total), _mm512_loadu_si512(starts - p));
+                may[p & 1] = _mm512_mask_add_epi32(may[p & 1], _mm512_cmpgt_epu32_mask(sum, low), may[p & 1], one);
+                sure[p & 1] = _mm512_mask_add_epi32(sure[p & 1], _mm512_cmpgt_epu32_mask(sum, high), sure[p & 1], one);
             }
-            belowMargin = reinterpret_cast<Words>(_mm512_add_epi64(below[0], below[1]));
-            aboveMargin = reinterpret_cast<Words>(_mm512_add_epi64(above[0], above[1]));
+            mayPass = reinterpret_cast<Words>(_mm512_add_epi32(may[0], may[1]));
+            passes = reinterpret_cast<Words>(_mm512_add_epi32(sure[0], sure[1]));
         } else
 #endif
         {
             // Unsigned order is signed order with the top bit flipped, and
-            // flipping it is subtracting 2^63: taken from the total once,
+            // flipping it is subtracting 2^31: taken from the total once,
             // each probe's sum comes out flipped, ready for signed comparisons.
             const Units flippedTotal = total - kTopBit;
-            Words low = Words{} + static_cast<std::int64_t>((kFullTurn - kMargin - 1) ^ kTopBit);
-            Words high = Words{} + static_cast<std::int64_t>((kFullTurn + kMargin) ^ kTopBit);
+            Words low = Words{} + static_cast<std::int32_t>(kMayPass ^ kTopBit);
+            Words high = Words{} + static_cast<std::int32_t>(kFullTurn ^ kTopBit);
             // Seen as constants, x > c would become not (c + 1 > x): one
             // instruction more per comparison.
             keepInRegister(low);
             keepInRegister(high);
-            Words below[2] = {}, above[2] = {};
+            Words may[2] = {}, sure[2] = {};
 #pragma GCC unroll 32
             for (int p = 0; p < kProbes; ++p) {
                 Units start;
                 std::memcpy(&start, starts - p, sizeof start);
                 const Words flippedSum = reinterpret_cast<Words>(flippedTotal - start);
-                below[p & 1] -= flippedSum > low;   // sum >= 360 - margin
-                above[p & 1] -= flippedSum > high;  // sum > 360 + margin
+                may[p & 1] -= flippedSum > low;
+                sure[p & 1] -= flippedSum > high;
             }
-            belowMargin = below[0] + below[1];
-            aboveMargin = above[0] + above[1];
+            mayPass = may[0] + may[1];
+            passes = sure[0] + sure[1];
         }
         // The fewest terms that pass, if the shortest window does not (or
         // is the shortest possible) and the longest does (or is 42 long):
         // fewer than all probes pass, or any number from the fewest; more
         // than none, or any number up to the limit.
-        const Words needed = (longest + 1) - aboveMargin;
+        const Words needed = (longest + 1) - passes;
         const Words passingBelow = Words{} + (shortest == 7 ? kProbes + 1 : kProbes);
         const Words passingAbove = Words{} + (longest == kTerms + 1 ? -1 : 0);
-        const Words sure = (belowMargin == aboveMargin) & (belowMargin < passingBelow) & (aboveMargin > passingAbove);
+        const Words sure = (mayPass == passes) & (mayPass < passingBelow) & (passes > passingAbove);
         const Words none = needed > kTerms;
-        const V stop = asDoubles<V>(((needed - 1) & ~none) | 0x4330000000000000) - 0x1p52;
-        storeSome(found + k, stop, lanes);
-        doubts[k / 64] |= static_cast<std::uint64_t>(laneBits<V>(firstLanes<V>(lanes) & ~sure)) << (k % 64);
-        const std::int64_t last = needed[lanes - 1];
+        const Words stop = (needed - 1) & ~none;
+        if (lanes == W) {
+            std::memcpy(found + k, &stop, sizeof stop);
+        } else {
+            for (int j = 0; j < lanes; ++j) found[k + j] = stop[j];
+        }
+        doubts[k / 64] |= static_cast<std::uint64_t>(unitLaneBits<V>(~sure) & ((std::uint64_t{1} << lanes) - 1))
+                          << (k % 64);
+        const std::int32_t last = needed[lanes - 1];
         guess = last <= kTerms ? static_cast<int>(last) : guess;
     };
     // Each guess waits on the vector before: a chain from vector to vector
@@ -424,7 +442,7 @@ void rawPeriodsOf(const double* deltaPhase, int count, int termsBefore, double* 
         // branches (each probe's outcome is as good as random): every
         // length below `fewest` fails, and a failing probe moves it past.
         int fewest = 7;
-        const std::uint64_t total = totals[next[c] + kTerms];
+        const std::uint32_t total = totals[next[c] + kTerms];
         for (int step = 32; step > 0; step /= 2) {
             const int probe = fewest + step - 1;
             const int length = probe <= kTerms ? probe : kTerms;  // a probe past 41 is not taken
@@ -589,13 +607,11 @@ void approximationsOf(const double* x, int count, double* atanOut, double* sineO
 
 }  // namespace
 
-// One instruction set's table of kernels. SSE2 has no 64-bit integer
-// comparisons: it leaves the search to the scalar exact sums
-// (cycle_measurement.cpp).
+// One instruction set's table of kernels.
 // The correlation keeps runs of neighbours that share a period, rarely
 // longer than four bars: AVX-512 computes it with four lanes.
 #define ZORVANE_KERNELS(V, label)                                                                   \
-    Kernels{label, phaseAnglesOf<V>, phaseChangesOf<V>, kLanes<V> > 2 ? rawPeriodsOf<V> : nullptr,     \
+    Kernels{label, phaseAnglesOf<V>, phaseChangesOf<V>, rawPeriodsOf<V>,     \
             correlationsOf<std::conditional_t<kLanes<V> == 8, Quad, V>>, phaseOutputsOf<V>, averagesOf<V>,  \
             angleAndChangeOfOneBar<Pair>, phaseOutputsOfOneBar<Pair>,    \
             approximationsOf<V>}

@@ -39,7 +39,8 @@ struct Kernels {
     // changes reach back 41 bars): the count recorded, 0 for none, and a bit
     // per bar (64 to a word) whose search must be redone by the stage.
     // termsBefore, the terms the bar before the first needed, only speeds it.
-    void (*rawPeriods)(const double* deltaPhase, int count, int termsBefore, double* found, std::uint64_t* doubts);
+    void (*rawPeriods)(const double* deltaPhase, int count, int termsBefore, std::int32_t* found,
+                       std::uint64_t* doubts);
 
     // Correlation sums of `count` neighbouring bars (count <= kKernelBars):
     // mid and period point at the first bar, mid reaches back 36 bars. The

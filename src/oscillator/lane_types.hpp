@@ -37,13 +37,21 @@ struct FloatLanes<Octet> {
 template <class V>
 using FloatsOf = typename FloatLanes<V>::Type;
 
-// Unsigned 64-bit words as many as V has doubles: whole numbers that wrap
-// around modulo 2^64 (the running totals of the raw period search).
+// 32-bit lanes in a vector the size of V, twice as many as it has doubles:
+// unsigned, whole numbers that wrap around modulo 2^32 (the running totals
+// of the raw period search), and signed, for their comparisons and counts;
+// and unsigned ones as many as V has doubles.
 template <class V>
-struct WordLanes {
-    typedef std::uint64_t Type __attribute__((vector_size(sizeof(V))));
+struct UnitLanes {
+    typedef std::uint32_t Type __attribute__((vector_size(sizeof(V))));
+    typedef std::int32_t Words __attribute__((vector_size(sizeof(V))));
+    typedef std::uint32_t Half __attribute__((vector_size(sizeof(V) / 2)));
 };
 template <class V>
-using WordsOf = typename WordLanes<V>::Type;
+using UnitsOf = typename UnitLanes<V>::Type;
+template <class V>
+using UnitWordsOf = typename UnitLanes<V>::Words;
+template <class V>
+using HalfUnitsOf = typename UnitLanes<V>::Half;
 
 }  // namespace zorvane::detail

@@ -18,6 +18,14 @@ inline std::uint32_t laneBits(MaskOf<V> mask) {
     return bits;
 }
 
+// The same for a mask of 32-bit lanes.
+template <class V>
+inline std::uint32_t unitLaneBits(UnitWordsOf<V> mask) {
+    std::uint32_t bits = 0;
+    for (int k = 0; k < static_cast<int>(sizeof(V) / 4); ++k) bits |= static_cast<std::uint32_t>(mask[k] & 1) << k;
+    return bits;
+}
+
 // These targets select bitwise (NEON's BSL and its kin) however the
 // compiler sees the mask.
 template <class V>

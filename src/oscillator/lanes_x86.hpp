@@ -27,6 +27,21 @@ inline std::uint32_t laneBits(MaskOf<V> mask) {
     return bits;
 }
 
+// The same for a mask of 32-bit lanes.
+template <class V>
+inline std::uint32_t unitLaneBits(UnitWordsOf<V> mask) {
+#if defined(__AVX512DQ__)
+    if constexpr (sizeof(V) == 64) return _mm512_movepi32_mask(__m512i(mask));
+#endif
+#if defined(__AVX__)
+    if constexpr (sizeof(V) == 32) return static_cast<std::uint32_t>(_mm256_movemask_ps(__m256(mask)));
+#endif
+    if constexpr (sizeof(V) == 16) return static_cast<std::uint32_t>(_mm_movemask_ps(__m128(mask)));
+    std::uint32_t bits = 0;
+    for (int k = 0; k < static_cast<int>(sizeof(V) / 4); ++k) bits |= (mask[k] ? 1u : 0u) << k;
+    return bits;
+}
+
 // A mask whose origin the compiler no longer sees, for a bitwise select:
 // without a blend instruction GCC turns a recognised select into lane by
 // lane scalar moves.

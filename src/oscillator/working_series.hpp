@@ -76,8 +76,8 @@ struct SeriesSet {
     Layout mid, differenced, inPhase, quadrature, phase, deltaPhase, rawPeriod, period, smoothedPrice;
     typename Layout::template Of<Certainty> certainty;
     // Running totals of the phase changes in units of 2^-52 degrees, kept by
-    // the streaming object for its raw period search (a batch call builds
-    // them per chunk); unused, and null, in a batch call's series.
+    // the streaming object for its raw period search (a batch call's kernels
+    // build their own per chunk); unused, and null, in a batch call's series.
     typename Layout::template Of<std::uint64_t> changeTotals;
 };
 using WorkingSeries = SeriesSet<WindowSeries>;
