@@ -562,20 +562,47 @@ inline V sineOf(V degrees, MaskOf<V>& doubt) {
     return value;
 }
 
-// Modes 3 and 4 from the correlation sums, with the fast arctangent and sine;
-// bars whose stored float the fast path cannot vouch for get a doubt bit.
+// One output's floats from the cycle phases plus `offset` degrees (0 or 45;
+// the phase is never -0, see below, so adding 0 changes nothing), and the
+// bars whose float the fast sine cannot vouch for. The sines are all
+// computed before any is checked and stored: each pass's steps per vector
+// are then few enough for the processor to run several vectors' chains at
+// once (measured a third faster than one pass through arctangent, sine and
+// check).
+template <class V>
+std::uint64_t storedSinesOf(const double* phases, double offset, int count, float* out) {
+    double values[kKernelBars];
+    forEachVector<V>(count, [&](int k, int lanes) {
+        storeSome(values + k, fastSine((loadSome<V>(phases + k, lanes) + offset) * kRadiansPerDegree), lanes);
+    });
+    std::uint64_t doubts = 0;
+    forEachVector<V>(count, [&](int k, int lanes) {
+        const V value = loadSome<V>(values + k, lanes);
+        storeFloats(out + k, value, lanes);
+        const MaskOf<V> doubt = ~roundsLikeNeighbours(value, kSineOutputBand);
+        doubts |= static_cast<std::uint64_t>(laneBits<V>(doubt & firstLanes<V>(lanes))) << k;
+    });
+    return doubts;
+}
+
+// Modes 3 and 4 from the correlation sums (at most kKernelBars bars), with
+// the fast arctangent and sine; bars whose stored float the fast path cannot
+// vouch for get a doubt bit.
 template <class V>
 std::uint64_t phaseOutputsOf(const double* sineSums, const double* cosineSums, const double* compensation,
                              int count, float* sineOut, float* leadSineOut) {
+    double phases[kKernelBars];
     std::uint64_t doubts = 0;
     forEachVector<V>(count, [&](int k, int lanes) {
         MaskOf<V> doubt;
-        const V phase = cyclePhaseOf(loadSome<V>(sineSums + k, lanes), loadSome<V>(cosineSums + k, lanes),
-                                     loadSome<V>(compensation + k, lanes), doubt);
-        if (sineOut) storeFloats(sineOut + k, sineOf(phase, doubt), lanes);
-        if (leadSineOut) storeFloats(leadSineOut + k, sineOf(phase + 45.0, doubt), lanes);
+        storeSome(phases + k,
+                  cyclePhaseOf(loadSome<V>(sineSums + k, lanes), loadSome<V>(cosineSums + k, lanes),
+                               loadSome<V>(compensation + k, lanes), doubt),
+                  lanes);
         doubts |= static_cast<std::uint64_t>(laneBits<V>(doubt & firstLanes<V>(lanes))) << k;
     });
+    if (sineOut) doubts |= storedSinesOf<V>(phases, 0.0, count, sineOut);
+    if (leadSineOut) doubts |= storedSinesOf<V>(phases, 45.0, count, leadSineOut);
     return doubts;
 }
 
