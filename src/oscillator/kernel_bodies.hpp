@@ -198,21 +198,32 @@ bool averagesOf(const double* mid, const double* period, int count, int before, 
     return true;
 }
 
-// A vector of bars' phase angles from their components, and where they are
-// the library's for certain.
+// The arctangent a vector of bars' phase angles start from: of |q + q
+// before| / |i + i before|.
 template <class V>
-inline V angleOf(V i, V iBefore, V q, V qBefore, MaskOf<V>& exact) {
+inline V angleArctangentOf(V i, V iBefore, V q, V qBefore) {
+    return fastAtanOfQuotient(absolute(q + qBefore), absolute(iBefore + i));
+}
+
+// A vector of bars' phase angles from their components and that arctangent,
+// and where they are the library's for certain.
+template <class V>
+inline V angleFrom(V i, V iBefore, V q, V qBefore, V arctangent, MaskOf<V>& exact) {
     const V s = iBefore + i;
     const MaskOf<V> sumIsZero = isZero(s);
-    const V numerator = absolute(q + qBefore);
     // Where the sum is zero the angle is 0 before the quadrant rules.
-    V angle = keepWhere(~sumIsZero, fastAtanOfQuotient(numerator, absolute(s)) * kDegreesPerRadian);
+    V angle = keepWhere(~sumIsZero, arctangent * kDegreesPerRadian);
     angle = select(lessThan(i, V{}) & greaterThan(q, V{}), 180.0 - angle, angle);
     angle = select(lessThan(i, V{}) & lessThan(q, V{}), angle + 180.0, angle);
     angle = select(greaterThan(i, V{}) & lessThan(q, V{}), 360.0 - angle, angle);
     // No arctangent (or one of 0, which is exact): the library's angle.
-    exact = sumIsZero | (numerator == 0.0);
+    exact = sumIsZero | (absolute(q + qBefore) == 0.0);
     return angle;
+}
+
+template <class V>
+inline V angleOf(V i, V iBefore, V q, V qBefore, MaskOf<V>& exact) {
+    return angleFrom(i, iBefore, q, qBefore, angleArctangentOf(i, iBefore, q, qBefore), exact);
 }
 
 // A vector of bars' clamped phase changes from their angles and those
@@ -233,13 +244,23 @@ inline V changeOf(V before, V now, MaskOf<V> certainBefore, MaskOf<V> certainNow
     return lowerTo(60.0, raiseTo(1.0, change));
 }
 
+// In two passes, the arctangents first (kept in `phase` until the second
+// pass replaces them): each pass's steps per vector are then few enough for
+// the processor to overlap several vectors.
 template <class V>
 void phaseAnglesOf(const double* inPhase, const double* quadrature, int count, double* phase,
                    Certainty* certainty) {
     forEachVector<V>(count, [&](int k, int lanes) {
+        storeSome(phase + k,
+                  angleArctangentOf(loadSome<V>(inPhase + k, lanes), loadSome<V>(inPhase + k - 1, lanes),
+                                    loadSome<V>(quadrature + k, lanes), loadSome<V>(quadrature + k - 1, lanes)),
+                  lanes);
+    });
+    forEachVector<V>(count, [&](int k, int lanes) {
         MaskOf<V> exact;
-        const V angle = angleOf(loadSome<V>(inPhase + k, lanes), loadSome<V>(inPhase + k - 1, lanes),
-                                loadSome<V>(quadrature + k, lanes), loadSome<V>(quadrature + k - 1, lanes), exact);
+        const V angle = angleFrom(loadSome<V>(inPhase + k, lanes), loadSome<V>(inPhase + k - 1, lanes),
+                                  loadSome<V>(quadrature + k, lanes), loadSome<V>(quadrature + k - 1, lanes),
+                                  loadSome<V>(phase + k, lanes), exact);
         storeSome(phase + k, angle, lanes);
         storeMask<V>(certainty + k, exact & kExactPhase, lanes);
     });
