@@ -146,15 +146,17 @@ double clampedPhaseChange(double before, double now) {
 }
 
 template <class Layout>
-void measureAnglesAndChanges(const SeriesSet<Layout>& s, Bar first, Bar last, StageContext& context) {
+void measureAnglesAndChanges(const SeriesSet<Layout>& s, Bar first, Bar last, StageContext& context,
+                             bool anglesMeasured) {
     // Independent per bar: many bars at once, with the fast arctangent.
     // Changes whose wrap test the fast angles cannot decide are then redone
     // from the library's angles.
     bool doubt = false;
     if constexpr (Layout::kContiguous) {
         const auto n = static_cast<int>(last - first);
-        context.kernels.phaseAngles(s.inPhase.at(first), s.quadrature.at(first), n, s.phase.at(first),
-                                    s.certainty.at(first));
+        if (!anglesMeasured)
+            context.kernels.phaseAngles(s.inPhase.at(first), s.quadrature.at(first), n, s.phase.at(first),
+                                        s.certainty.at(first));
         doubt = context.kernels.phaseChanges(s.phase.at(first), n, s.deltaPhase.at(first), s.certainty.at(first));
     } else {
         for (Bar l = first; l < last; ++l) doubt |= anglesAndChangesOfOneBar(s, l, context.kernels);
@@ -250,13 +252,23 @@ void smoothPeriods(const SeriesSet<Layout>& s, Bar first, Bar last) {
 }
 
 void measureChunk(const WorkingSeries& s, Bar first, Bar last, StageContext& context, float* smoothedOut) {
-    filterComponents(s, first, last, smoothedOut);
-    measureAnglesAndChanges(s, first, last, context);
+    if (smoothedOut && first < kFirstSmoothedBar) {
+        // Mode 2's first bars take the mean price, not the chain's formula.
+        filterComponents(s, first, last, smoothedOut);
+        measureAnglesAndChanges(s, first, last, context);
+    } else {
+        const auto n = static_cast<int>(last - first);
+        double* const smoothed = smoothedOut ? s.smoothedPrice.at(first) : nullptr;
+        context.kernels.filteredAngles(s.mid.at(first), s.differenced.at(first), s.inPhase.at(first),
+                                       s.quadrature.at(first), smoothed, n, s.phase.at(first), s.certainty.at(first));
+        for (int k = 0; smoothed && k < n; ++k) smoothedOut[k] = toOutput(smoothed[k]);
+        measureAnglesAndChanges(s, first, last, context, true);
+    }
     searchRawPeriods(s, first, last, context);
 }
 
 // The two layouts the stages run over.
-template void measureAnglesAndChanges(const WorkingSeries&, Bar, Bar, StageContext&);
+template void measureAnglesAndChanges(const WorkingSeries&, Bar, Bar, StageContext&, bool);
 template void measurePhases(const WorkingSeries&, Bar, Bar, StageContext&);
 template void measurePhases(const StreamingSeries&, Bar, Bar, StageContext&);
 template void searchRawPeriods(const WorkingSeries&, Bar, Bar, StageContext&);

@@ -35,9 +35,11 @@ template <class Layout>
 void measurePhases(const SeriesSet<Layout>& s, Bar first, Bar last, StageContext& context);
 
 // The second half of measurePhases: angles and changes of bars [first,
-// last) from the components already there.
+// last) from the components already there (and the angles too, if
+// `anglesMeasured`).
 template <class Layout>
-void measureAnglesAndChanges(const SeriesSet<Layout>& s, Bar first, Bar last, StageContext& context);
+void measureAnglesAndChanges(const SeriesSet<Layout>& s, Bar first, Bar last, StageContext& context,
+                             bool anglesMeasured = false);
 
 // Raw period for bars [first, last): how many earlier phase changes it takes
 // for the sum to pass a full turn; needs deltaPhase up to last - 1. Exactly

@@ -198,32 +198,21 @@ bool averagesOf(const double* mid, const double* period, int count, int before, 
     return true;
 }
 
-// The arctangent a vector of bars' phase angles start from: of |q + q
-// before| / |i + i before|.
+// A vector of bars' phase angles from their components, and where they are
+// the library's for certain.
 template <class V>
-inline V angleArctangentOf(V i, V iBefore, V q, V qBefore) {
-    return fastAtanOfQuotient(absolute(q + qBefore), absolute(iBefore + i));
-}
-
-// A vector of bars' phase angles from their components and that arctangent,
-// and where they are the library's for certain.
-template <class V>
-inline V angleFrom(V i, V iBefore, V q, V qBefore, V arctangent, MaskOf<V>& exact) {
+inline V angleOf(V i, V iBefore, V q, V qBefore, MaskOf<V>& exact) {
     const V s = iBefore + i;
     const MaskOf<V> sumIsZero = isZero(s);
+    const V numerator = absolute(q + qBefore);
     // Where the sum is zero the angle is 0 before the quadrant rules.
-    V angle = keepWhere(~sumIsZero, arctangent * kDegreesPerRadian);
+    V angle = keepWhere(~sumIsZero, fastAtanOfQuotient(numerator, absolute(s)) * kDegreesPerRadian);
     angle = select(lessThan(i, V{}) & greaterThan(q, V{}), 180.0 - angle, angle);
     angle = select(lessThan(i, V{}) & lessThan(q, V{}), angle + 180.0, angle);
     angle = select(greaterThan(i, V{}) & lessThan(q, V{}), 360.0 - angle, angle);
     // No arctangent (or one of 0, which is exact): the library's angle.
-    exact = sumIsZero | (absolute(q + qBefore) == 0.0);
+    exact = sumIsZero | (numerator == 0.0);
     return angle;
-}
-
-template <class V>
-inline V angleOf(V i, V iBefore, V q, V qBefore, MaskOf<V>& exact) {
-    return angleFrom(i, iBefore, q, qBefore, angleArctangentOf(i, iBefore, q, qBefore), exact);
 }
 
 // A vector of bars' clamped phase changes from their angles and those
@@ -244,26 +233,66 @@ inline V changeOf(V before, V now, MaskOf<V> certainBefore, MaskOf<V> certainNow
     return lowerTo(60.0, raiseTo(1.0, change));
 }
 
-// In two passes, the arctangents first (kept in `phase` until the second
-// pass replaces them): each pass's steps per vector are then few enough for
-// the processor to overlap several vectors.
 template <class V>
 void phaseAnglesOf(const double* inPhase, const double* quadrature, int count, double* phase,
                    Certainty* certainty) {
     forEachVector<V>(count, [&](int k, int lanes) {
-        storeSome(phase + k,
-                  angleArctangentOf(loadSome<V>(inPhase + k, lanes), loadSome<V>(inPhase + k - 1, lanes),
-                                    loadSome<V>(quadrature + k, lanes), loadSome<V>(quadrature + k - 1, lanes)),
-                  lanes);
-    });
-    forEachVector<V>(count, [&](int k, int lanes) {
         MaskOf<V> exact;
-        const V angle = angleFrom(loadSome<V>(inPhase + k, lanes), loadSome<V>(inPhase + k - 1, lanes),
-                                  loadSome<V>(quadrature + k, lanes), loadSome<V>(quadrature + k - 1, lanes),
-                                  loadSome<V>(phase + k, lanes), exact);
+        const V angle = angleOf(loadSome<V>(inPhase + k, lanes), loadSome<V>(inPhase + k - 1, lanes),
+                                loadSome<V>(quadrature + k, lanes), loadSome<V>(quadrature + k - 1, lanes), exact);
         storeSome(phase + k, angle, lanes);
         storeMask<V>(certainty + k, exact & kExactPhase, lanes);
     });
+}
+
+// The filters of a chunk and its phase angles (kernels.hpp). Each filter
+// is a chain from bar to bar, a multiply and an add a bar, that alone
+// would leave the processor waiting. So what waits on nothing (the
+// differences, the terms the chains add) is computed first, a vector at a
+// time, and the chains then run with the angles of the bars 16 behind them
+// in the same loop, whose work fills the chains' waits. Every value is the
+// one the bar-by-bar formulas give: the same operations in the same order.
+template <class V>
+void filteredAnglesOf(const double* mid, double* differenced, double* inPhase, double* quadrature,
+                      double* smoothed, int count, double* phase, Certainty* certainty) {
+    constexpr int W = kLanes<V>, kLeadVectors = 16 / W;
+    forEachVector<V>(count, [&](int k, int lanes) {
+        storeSome(differenced + k, loadSome<V>(mid + k, lanes) - loadSome<V>(mid + k - 6, lanes), lanes);
+    });
+    // The terms the chains add: 0.33 d[l - 3], 0.2 q[l] and for the smoothed
+    // price 0.33 (mid[l] + 0.5 (mid[l] - mid[l - 3])), held in the series
+    // until the chains replace them.
+    forEachVector<V>(count, [&](int k, int lanes) {
+        auto d = [&](int back) { return loadSome<V>(differenced + k - back, lanes); };
+        storeSome(inPhase + k, 0.33 * d(3), lanes);
+        storeSome(quadrature + k, 0.2 * (0.25 * (d(2) - d(4)) + 0.75 * (d(0) - d(6))), lanes);
+        if (smoothed) {
+            const V now = loadSome<V>(mid + k, lanes);
+            storeSome(smoothed + k, 0.33 * (now + 0.5 * (now - loadSome<V>(mid + k - 3, lanes))), lanes);
+        }
+    });
+    double i = inPhase[-1], q = quadrature[-1], price = smoothed ? smoothed[-1] : 0.0;
+    auto chains = [&](int k) {
+        i = inPhase[k] = inPhase[k] + 0.67 * i;
+        q = quadrature[k] = quadrature[k] + 0.8 * q;
+        if (smoothed) price = smoothed[k] = smoothed[k] + 0.67 * price;
+    };
+    auto angles = [&](int k, int lanes) {
+        MaskOf<V> exact;
+        const V angle = angleOf(loadSome<V>(inPhase + k, lanes), loadSome<V>(inPhase + k - 1, lanes),
+                                loadSome<V>(quadrature + k, lanes), loadSome<V>(quadrature + k - 1, lanes), exact);
+        storeSome(phase + k, angle, lanes);
+        storeMask<V>(certainty + k, exact & kExactPhase, lanes);
+    };
+    const int vectors = count / W;
+    for (int v = 0; v < vectors; ++v) {
+#pragma GCC unroll 8
+        for (int j = 0; j < W; ++j) chains(v * W + j);
+        if (v >= kLeadVectors) angles((v - kLeadVectors) * W, W);
+    }
+    for (int k = vectors * W; k < count; ++k) chains(k);
+    const int done = (vectors > kLeadVectors ? vectors - kLeadVectors : 0) * W;
+    forEachVector<V>(count - done, [&](int k, int lanes) { angles(done + k, lanes); });
 }
 
 template <class V>
@@ -659,7 +688,7 @@ void approximationsOf(const double* x, int count, double* atanOut, double* sineO
 // The correlation keeps runs of neighbours that share a period, rarely
 // longer than four bars: AVX-512 computes it with four lanes.
 #define ZORVANE_KERNELS(V, label)                                                                   \
-    Kernels{label, phaseAnglesOf<V>, phaseChangesOf<V>, rawPeriodsOf<V>,     \
+    Kernels{label, phaseAnglesOf<V>, filteredAnglesOf<V>, phaseChangesOf<V>, rawPeriodsOf<V>,     \
             correlationsOf<std::conditional_t<kLanes<V> == 8, Quad, V>>, phaseOutputsOf<V>, averagesOf<V>,  \
             angleAndChangeOfOneBar<Pair>, phaseOutputsOfOneBar<Pair>,    \
             approximationsOf<V>}

@@ -29,6 +29,14 @@ struct Kernels {
     void (*phaseAngles)(const double* inPhase, const double* quadrature, int count, double* phase,
                         Certainty* certainty);
 
+    // A chunk's in-phase and quadrature filters from its mean prices (with
+    // the differences they start from), and its phase angles as phaseAngles
+    // gives them; `smoothed`, if not null, gets mode 2's smoothed prices (the
+    // formula of bars from kFirstSmoothedBar on). Every pointer is at the
+    // first bar; mid and differenced reach back 6 bars, the others 1.
+    void (*filteredAngles)(const double* mid, double* differenced, double* inPhase, double* quadrature,
+                           double* smoothed, int count, double* phase, Certainty* certainty);
+
     // Clamped phase changes of `count` bars from the angles (index -1 is the
     // bar before the first) and their certainty, which gains kExactChange
     // where the change is exact and kWrapInDoubt where the wrap test needs
