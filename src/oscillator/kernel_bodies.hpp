@@ -271,10 +271,14 @@ void filteredAnglesOf(const double* mid, double* differenced, double* inPhase, d
             storeSome(smoothed + k, 0.33 * (now + 0.5 * (now - loadSome<V>(mid + k - 3, lanes))), lanes);
         }
     });
-    double i = inPhase[-1], q = quadrature[-1], price = smoothed ? smoothed[-1] : 0.0;
+    // The two filters side by side in one register: one the compiler keeps
+    // there, rather than spilling one around the angles' work.
+    Pair components = {inPhase[-1], quadrature[-1]};
+    double price = smoothed ? smoothed[-1] : 0.0;
     auto chains = [&](int k) {
-        i = inPhase[k] = inPhase[k] + 0.67 * i;
-        q = quadrature[k] = quadrature[k] + 0.8 * q;
+        components = Pair{inPhase[k], quadrature[k]} + Pair{0.67, 0.8} * components;
+        inPhase[k] = components[0];
+        quadrature[k] = components[1];
         if (smoothed) price = smoothed[k] = smoothed[k] + 0.67 * price;
     };
     auto angles = [&](int k, int lanes) {
