@@ -8,8 +8,8 @@
 // and no flushing, and on leaving puts back exactly what the caller had,
 // sticky exception flags included, so nothing raised inside shows outside.
 //
-// It runs per streamed bar, so it only reads the control words on entry and
-// writes them only when they differ from what the computation needs.
+// It runs per streamed bar, so on entry it writes the control words only
+// when they differ from what the computation needs.
 #pragma once
 
 #if defined(__x86_64__) || defined(__i386__)

@@ -19,7 +19,10 @@ public:
 
     ~FloatingPointGuard() {
         compilerBarrier();
-        if (_mm_getcsr() != mxcsr_) _mm_setcsr(mxcsr_);
+        // Written back without a look: our arithmetic nearly always raises
+        // the inexact flag, and reading MXCSR waits for every operation
+        // before it to finish (a streamed bar measured 1.5% faster).
+        _mm_setcsr(mxcsr_);
         if constexpr (kRuntimeUsesX87) leaveX87();
     }
 
