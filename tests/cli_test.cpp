@@ -3,6 +3,7 @@
 // and exit code, and no output file left behind.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -166,6 +167,17 @@ TEST_F(Cli, OutputsEqualTheModuleBitForBit) {
                                                  "sine", "lead-sine"}));
     expectModuleValues(rows, 3, s.priceA, s.priceB);
     EXPECT_NE(r.out.find("Read " + std::to_string(s.priceA.size()) + " bars"), std::string::npos);
+}
+
+// The host sets room aside for its output while writing it (a hint to the
+// file system) and gives back what the text did not fill.
+TEST_F(Cli, AReplacedOutputHoldsNoRoomPastItsEnd) {
+    write("bars.csv", barsCsv(testing_support::generateSeries(0, 20000), "time,open,high,low", ','));
+    for (int run = 0; run < 2; ++run) ASSERT_EQ(this->run("bars.csv -o out.csv").exitCode, 0);
+    struct stat status;
+    ASSERT_EQ(::stat(path("out.csv").c_str(), &status), 0);
+    const auto bytes = static_cast<long long>(status.st_size), roundedUp = (bytes + 65535) / 65536 * 65536;
+    EXPECT_LE(static_cast<long long>(status.st_blocks) * 512, roundedUp) << bytes << " bytes";
 }
 
 // Each layout in barFileSamples(), run as --help says: the output holds the

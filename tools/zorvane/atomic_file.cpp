@@ -30,9 +30,15 @@ AtomicFile::~AtomicFile() {
     }
 }
 
+void AtomicFile::expect(std::uint64_t bytes) {
+    setAsideFileSpace(temporary_, bytes);
+    setAside_ = true;
+}
+
 void AtomicFile::commit() {
     stream_.close();
     if (stream_.fail()) throw std::runtime_error("cannot write " + path_ + ": write failed");
+    if (setAside_) releaseFileSpacePastEnd(temporary_);
     replaceFile(temporary_, path_);
     committed_ = true;
 }

@@ -3,6 +3,7 @@
 // the run ends without committing.
 #pragma once
 
+#include <cstdint>
 #include <fstream>
 #include <string>
 
@@ -16,12 +17,14 @@ public:
     AtomicFile& operator=(const AtomicFile&) = delete;
 
     std::ostream& stream() { return stream_; }
+    // A hint: about how many bytes will be written (setAsideFileSpace).
+    void expect(std::uint64_t bytes);
     void commit();  // throws std::runtime_error
 
 private:
     std::string path_, temporary_;
     std::ofstream stream_;
-    bool committed_ = false;
+    bool setAside_ = false, committed_ = false;
 };
 
 }  // namespace zorvane_cli

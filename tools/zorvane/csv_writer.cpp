@@ -114,6 +114,24 @@ void runInTurn(const std::function<void()>& first, const std::function<void()>& 
     second();
 }
 
+std::uint64_t expectedCsvBytes(const BarTable& bars, const std::vector<int>& modes) {
+    // Indicator values take 9 to 11 characters in most files (100.12345,
+    // -0.12345678), more only in exponent form (1.2345678e-05).
+    constexpr std::uint64_t kIndicatorChars = 12;
+    constexpr std::size_t kSampledRows = 64;
+    const std::size_t count = bars.size();
+    if (count == 0) return 0;
+    const std::size_t step = count > kSampledRows ? count / kSampledRows : 1;
+    std::uint64_t sampled = 0, rows = 0;
+    char text[32];
+    for (std::size_t i = 0; i < count; i += step, ++rows) {
+        sampled += bars.time[i].size() + static_cast<std::size_t>(writeShortestPrice(text, bars.priceA[i]) - text);
+        if (!bars.singlePrice) sampled += static_cast<std::size_t>(writeShortestPrice(text, bars.priceB[i]) - text) + 1;
+    }
+    const std::uint64_t perRow = sampled / rows + 2 + modes.size() * (kIndicatorChars + 1);
+    return perRow * count;
+}
+
 bool writeIndicatorCsv(std::ostream& out, const BarTable& bars, const IndicatorOutputs& outputs,
                        const std::vector<int>& modes, const RunTogether& together, const BeforeWriting& before) {
     const char sep = bars.separator;

@@ -1,6 +1,7 @@
 // Writes the bars and the chosen indicator columns as CSV.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <ostream>
 #include <string>
@@ -29,6 +30,11 @@ struct BeforeWriting {
     std::function<void(const std::function<void(std::size_t rows)>& final)> fill;
     std::function<bool()> proceed;
 };
+
+// About the bytes writeIndicatorCsv will write for these bars and modes,
+// rather more than fewer: the time and price texts of a sample of rows,
+// and 12 characters an indicator value.
+std::uint64_t expectedCsvBytes(const BarTable& bars, const std::vector<int>& modes);
 
 // Columns: time, the price column(s), then one per mode in `modes` (1 to 4).
 // The no-value marker becomes an empty cell. Rows are formatted a chunk at

@@ -94,6 +94,9 @@ public:
         if (path != "-") file_ = std::make_unique<cli::AtomicFile>(path);
     }
     std::ostream& stream() { return file_ ? file_->stream() : std::cout; }
+    void expect(std::uint64_t bytes) {
+        if (file_) file_->expect(bytes);
+    }
     void commit() {
         if (file_) file_->commit();
     }
@@ -189,6 +192,7 @@ int run(const Settings& settings) {
     std::exception_ptr cannotWriteCsv;
     try {
         csv.emplace(settings.output);
+        csv->expect(cli::expectedCsvBytes(bars, modes));
     } catch (const std::runtime_error&) {
         cannotWriteCsv = std::current_exception();
     }

@@ -1,5 +1,6 @@
 // The platform layer on Linux and other POSIX systems.
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -60,6 +61,26 @@ std::string createFileBeside(const std::string& path) {
     fchmod(fd, 0666 & ~mask);
     close(fd);
     return name;
+}
+
+void setAsideFileSpace([[maybe_unused]] const std::string& path, [[maybe_unused]] std::uint64_t bytes) {
+#if defined(__linux__)
+    const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) return;
+    fallocate(fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(bytes));
+    close(fd);
+#endif
+}
+
+void releaseFileSpacePastEnd([[maybe_unused]] const std::string& path) {
+#if defined(__linux__)
+    const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) return;
+    // The same size, less room; a failure leaves only the room.
+    struct stat status;
+    [[maybe_unused]] const bool trimmed = fstat(fd, &status) == 0 && ftruncate(fd, status.st_size) == 0;
+    close(fd);
+#endif
 }
 
 void replaceFile(const std::string& from, const std::string& to) {

@@ -138,6 +138,10 @@ std::string createFileBeside(const std::string& path) {
     }
 }
 
+// NTFS allocates as a file is written, and replacing one forces nothing out.
+void setAsideFileSpace(const std::string&, std::uint64_t) {}
+void releaseFileSpacePastEnd(const std::string&) {}
+
 void replaceFile(const std::string& from, const std::string& to) {
     if (!MoveFileExW(wide(from).c_str(), wide(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         throw std::runtime_error("cannot write " + to + ": " + systemMessage(GetLastError()));
