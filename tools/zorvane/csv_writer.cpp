@@ -116,8 +116,10 @@ void runInTurn(const std::function<void()>& first, const std::function<void()>& 
 
 std::uint64_t expectedCsvBytes(const BarTable& bars, const std::vector<int>& modes) {
     // Indicator values take 9 to 11 characters in most files (100.12345,
-    // -0.12345678), more only in exponent form (1.2345678e-05).
-    constexpr std::uint64_t kIndicatorChars = 12;
+    // -0.12345678), 13 for prices below a thousandth (0.00012345678,
+    // 1.2345678e-05), 14 at most ("-1.2345678e-05"): too little room saves
+    // nothing (see setAsideFileSpace), too much is given back.
+    constexpr std::uint64_t kIndicatorChars = 14;
     constexpr std::size_t kSampledRows = 64;
     const std::size_t count = bars.size();
     if (count == 0) return 0;

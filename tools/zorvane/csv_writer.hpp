@@ -33,7 +33,7 @@ struct BeforeWriting {
 
 // About the bytes writeIndicatorCsv will write for these bars and modes,
 // rather more than fewer: the time and price texts of a sample of rows,
-// and 12 characters an indicator value.
+// and 14 characters an indicator value.
 std::uint64_t expectedCsvBytes(const BarTable& bars, const std::vector<int>& modes);
 
 // Columns: time, the price column(s), then one per mode in `modes` (1 to 4).
