@@ -7,7 +7,7 @@ execute_process(COMMAND "${OBJDUMP}" -d -C --no-show-raw-insn "${MODULE}"
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "objdump failed on ${MODULE}")
 endif()
-set(approximating "(phaseAnglesOf|filteredAnglesOf|angleOf|cyclePhaseOf|sineOf|angleAndChangeOfOneBar|phaseOutputsOf|phaseOutputsOfOneBar|storedSinesOf|approximationsOf|estrin|fastSine|fastAtanOfQuotient|multiplyAdd)<")
+set(approximating "(phaseAnglesOf|filteredAnglesOf|storeAnglesOf|angleOf|cyclePhaseOf|sineOf|angleAndChangeOfOneBar|phaseOutputsOf|phaseOutputsOfOneBar|storedSinesOf|approximationsOf|estrin|fastSine|fastAtanOfQuotient|multiplyAdd)<")
 set(fused "\t(vfn?m(add|sub)[0-9a-z]*|fn?m(add|sub)|fml[as])[ \t]")
 string(REGEX MATCHALL "[^\n]+" lines "${listing}")
 set(function "")

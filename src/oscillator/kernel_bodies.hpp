@@ -233,16 +233,22 @@ inline V changeOf(V before, V now, MaskOf<V> certainBefore, MaskOf<V> certainNow
     return lowerTo(60.0, raiseTo(1.0, change));
 }
 
+// The phase angles of bars [k, k + lanes) and their certainty words.
+template <class V>
+inline void storeAnglesOf(const double* inPhase, const double* quadrature, int k, int lanes, double* phase,
+                          Certainty* certainty) {
+    MaskOf<V> exact;
+    const V angle = angleOf(loadSome<V>(inPhase + k, lanes), loadSome<V>(inPhase + k - 1, lanes),
+                            loadSome<V>(quadrature + k, lanes), loadSome<V>(quadrature + k - 1, lanes), exact);
+    storeSome(phase + k, angle, lanes);
+    storeMask<V>(certainty + k, exact & kExactPhase, lanes);
+}
+
 template <class V>
 void phaseAnglesOf(const double* inPhase, const double* quadrature, int count, double* phase,
                    Certainty* certainty) {
-    forEachVector<V>(count, [&](int k, int lanes) {
-        MaskOf<V> exact;
-        const V angle = angleOf(loadSome<V>(inPhase + k, lanes), loadSome<V>(inPhase + k - 1, lanes),
-                                loadSome<V>(quadrature + k, lanes), loadSome<V>(quadrature + k - 1, lanes), exact);
-        storeSome(phase + k, angle, lanes);
-        storeMask<V>(certainty + k, exact & kExactPhase, lanes);
-    });
+    forEachVector<V>(count,
+                     [&](int k, int lanes) { storeAnglesOf<V>(inPhase, quadrature, k, lanes, phase, certainty); });
 }
 
 // The filters of a chunk and its phase angles (kernels.hpp). Each filter
@@ -281,13 +287,7 @@ void filteredAnglesOf(const double* mid, double* differenced, double* inPhase, d
         quadrature[k] = components[1];
         if (smoothed) price = smoothed[k] = smoothed[k] + 0.67 * price;
     };
-    auto angles = [&](int k, int lanes) {
-        MaskOf<V> exact;
-        const V angle = angleOf(loadSome<V>(inPhase + k, lanes), loadSome<V>(inPhase + k - 1, lanes),
-                                loadSome<V>(quadrature + k, lanes), loadSome<V>(quadrature + k - 1, lanes), exact);
-        storeSome(phase + k, angle, lanes);
-        storeMask<V>(certainty + k, exact & kExactPhase, lanes);
-    };
+    auto angles = [&](int k, int lanes) { storeAnglesOf<V>(inPhase, quadrature, k, lanes, phase, certainty); };
     const int vectors = count / W;
     for (int v = 0; v < vectors; ++v) {
 #pragma GCC unroll 8
