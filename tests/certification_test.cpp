@@ -21,6 +21,7 @@
 #include "fast_sine.hpp"
 #include "kernels.hpp"
 #include "phase_outputs.hpp"
+#include "phase_rotation.hpp"
 #include "reference/literal_oscillator.hpp"
 #include "series_generator.hpp"
 
@@ -179,6 +180,8 @@ TEST(Kernels, PhaseOutputsNextToFloatBoundariesAndTheFold) {
     add(315.0);
     const double fold = sineSums.back();
     for (long u = -40; u <= 40; ++u) sineSums.push_back(stepUlps(fold, 8 * u)), cosineSums.push_back(1.0);
+    // And further off, where a fold misplaced by as much changes a float.
+    for (double offset : {0.01, 0.1, 1.0}) add(315.0 - offset), add(offset - 45.0);
     const int n = static_cast<int>(sineSums.size());
     const std::vector<double> compensations(n, compensation);
 
@@ -211,6 +214,31 @@ TEST(Kernels, PhaseOutputsNextToFloatBoundariesAndTheFold) {
         if (!kFarPerturbed) {
             EXPECT_GT(doubted, n / 3) << kernels->name << ": boundary cases not handed back";
         }
+    }
+
+    // The streaming object's turned sums (phase_rotation.hpp), at three
+    // scales: scaling by a power of two leaves the literal phase as it is.
+    zd::CompensationTable table;
+    zd::PhaseRotations rotations;
+    const int key = static_cast<int>(kUnrounded * 4);
+    ASSERT_EQ(table.byQuarters()[key], compensation);
+    long wrong = 0, doubted = 0;
+    for (double scale : {1.0, 0x1p-9, 0x1p20})
+        for (int i = 0; i < n; ++i) {
+            const double sineSum = sineSums[i] * scale, cosineSum = cosineSums[i] * scale;
+            const zd::PhaseRotations::Row& row = rotations.row(key, std::signbit(cosineSum), table.byQuarters());
+            float sine, lead;
+            const bool doubt = zd::rotatedPhaseOutputs<zd::Pair>(sineSum, cosineSum, row, &sine, &lead);
+            doubted += doubt;
+            if (doubt) continue;
+            const double phase = zd::cyclePhase(sineSum, cosineSum, kPeriod, kUnrounded);
+            wrong += sine != static_cast<float>(std::sin(phase * zd::kRadiansPerDegree));
+            wrong += lead != static_cast<float>(std::sin((phase + 45) * zd::kRadiansPerDegree));
+        }
+    expectFaithful(wrong, "turned sums: vouched-for floats that are not the library's");
+    std::printf("[ turned sums ] %d sums at three scales: %ld handed back\n", n, doubted);
+    if (!kFarPerturbed) {
+        EXPECT_GT(doubted, n) << "turned sums: boundary cases not handed back";
     }
 }
 

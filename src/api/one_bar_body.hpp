@@ -9,6 +9,7 @@
 #include "kernel_bodies.hpp"
 #include "correlation_sums.hpp"
 #include "one_bar_path.hpp"
+#include "phase_rotation.hpp"
 
 namespace zorvane::detail {
 namespace {
@@ -149,14 +150,9 @@ bool pushOneBar(OneBarPath::Copies& c, StreamHistory& h, StageContext& context, 
     Pair sums = correlationNewestFirst(c.anglesOf(likelyTerms, context.angles), mid, likelyTerms);
 
     // Angle and change; a wrap test in doubt needs the library's angles.
-    // The angle's arctangent and the correlation's are evaluated apart,
-    // though one pair of lanes would hold both: together, the angle, and the
-    // search after it, would wait for the correlation's sums (measured 3% a
-    // bar slower).
     const double inPhaseBefore = inPhase[before], quadratureBefore = quadrature[before];
     const V angleArctangent = fastAtanOfQuotient(V{} + std::fabs(quadratureNow + quadratureBefore),
                                                  V{} + std::fabs(inPhaseBefore + inPhaseNow));
-    const V arctangents = fastAtanOfQuotient(V{} + std::fabs(sums[0]), V{} + std::fabs(sums[1]));
     bool exactAngle;
     const double angle =
         angleFrom(inPhaseNow, inPhaseBefore, quadratureNow, quadratureBefore, angleArctangent[0], exactAngle);
@@ -179,23 +175,25 @@ bool pushOneBar(OneBarPath::Copies& c, StreamHistory& h, StageContext& context, 
     const int terms = static_cast<int>(quarters >> 2);
     period[now] = terms;
 
-    // Modes 3 and 4: both correlation sums in one register, the
-    // compensation from its table, the fast chain, unless it cannot vouch.
-    double arctangent = arctangents[0];
-    if (terms != likelyTerms) {
-        sums = correlationNewestFirst(c.anglesOf(terms, context.angles), mid, terms);
-        arctangent = fastAtanOfQuotient(V{} + std::fabs(sums[0]), V{} + std::fabs(sums[1]))[0];
+    // Modes 3 and 4: both correlation sums in one register (again where the
+    // period is not the likely one), turned by the row of this bar's
+    // compensation, which applies below a period of 30 and above 0 quarters;
+    // where that cannot vouch, the arctangent and the sine.
+    if (terms != likelyTerms) sums = correlationNewestFirst(c.anglesOf(terms, context.angles), mid, terms);
+    const int compensationKey = terms < 30 && quarters > 0 ? static_cast<int>(quarters) : 0;
+    const double* const compensations = context.compensation.byQuarters();
+    const PhaseRotations::Row& rotation = c.rotations.row(compensationKey, std::signbit(sums[1]), compensations);
+    bool sineInDoubt = rotatedPhaseOutputs<V>(sums[0], sums[1], rotation, &out.sine, &out.leadSine);
+    if (sineInDoubt) {
+        const double arctangent = fastAtanOfQuotient(V{} + std::fabs(sums[0]), V{} + std::fabs(sums[1]))[0];
+        double cyclePhase;
+        if (cyclePhaseFrom(sums[0], sums[1], compensations[compensationKey], arctangent, cyclePhase)) return false;
+        sineInDoubt = outputsFrom<V>(cyclePhase, &out.sine, &out.leadSine);
     }
-    // The compensation applies below a period of 30 and above 0 quarters.
-    const double compensation = terms < 30 && quarters > 0 ? context.compensation.byQuarters()[quarters] : 0.0;
-    double cyclePhase;
-    if (cyclePhaseFrom(sums[0], sums[1], compensation, arctangent, cyclePhase)) return false;
-    const bool sineInDoubt = outputsFrom<V>(cyclePhase, &out.sine, &out.leadSine);
 
     // Modes 1 and 2 last: nothing above waits for them, and the cycle
     // average's sum, a chain of its own, then runs while the phase chain
-    // (correlation, arctangent, sine) ends instead of holding up its start
-    // (measured 3 ns a bar faster than before the correlation's arctangent).
+    // (correlation, turning) ends instead of holding up its start.
     // Mode 1: the mean over the period and two more bars, newest first.
     double sum = 0.0;
 #pragma GCC unroll 4
