@@ -110,6 +110,14 @@ TEST(FastFunctions, StayWithinTheirClaimedBounds) {
         std::printf("[ %s ] largest errors: arctangent %.3Lg, sine %.3Lg (bounds %.3g)\n", kernels->name,
                     worstAtan, worstSine, zd::kFastAtanBound);
     }
+    // The turning table's sine and cosine, the quarter turns included.
+    long double worst = 0;
+    for (std::size_t i = 0; i < sineArguments.size(); i += 7) {
+        const zd::SineAndCosine got = zd::sineAndCosineOf(sineArguments[i]);
+        const long double x = sineArguments[i];
+        worst = std::max({worst, std::fabs(got.sine - std::sin(x)), std::fabs(got.cosine - std::cos(x))});
+    }
+    EXPECT_LE(worst, 0x1p-51) << "the turning table's sine and cosine";
 }
 #endif
 
@@ -218,17 +226,15 @@ TEST(Kernels, PhaseOutputsNextToFloatBoundariesAndTheFold) {
 
     // The streaming object's turned sums (phase_rotation.hpp), at three
     // scales: scaling by a power of two leaves the literal phase as it is.
-    zd::CompensationTable table;
-    zd::PhaseRotations rotations;
     const int key = static_cast<int>(kUnrounded * 4);
-    ASSERT_EQ(table.byQuarters()[key], compensation);
+    ASSERT_EQ(zd::CompensationTable().byQuarters()[key], compensation);
     long wrong = 0, doubted = 0;
     for (double scale : {1.0, 0x1p-9, 0x1p20})
         for (int i = 0; i < n; ++i) {
             const double sineSum = sineSums[i] * scale, cosineSum = cosineSums[i] * scale;
-            const zd::PhaseRotations::Row& row = rotations.row(key, std::signbit(cosineSum), table.byQuarters());
+            const zd::PhaseRotation& row = zd::kPhaseRotations.rows[key][std::signbit(cosineSum)];
             float sine, lead;
-            const bool doubt = zd::rotatedPhaseOutputs<zd::Pair>(sineSum, cosineSum, row, &sine, &lead);
+            const bool doubt = zd::rotatedPhaseOutputs(sineSum, cosineSum, row, &sine, &lead);
             doubted += doubt;
             if (doubt) continue;
             const double phase = zd::cyclePhase(sineSum, cosineSum, kPeriod, kUnrounded);

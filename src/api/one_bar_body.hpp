@@ -181,13 +181,13 @@ bool pushOneBar(OneBarPath::Copies& c, StreamHistory& h, StageContext& context, 
     // where that cannot vouch, the arctangent and the sine.
     if (terms != likelyTerms) sums = correlationNewestFirst(c.anglesOf(terms, context.angles), mid, terms);
     const int compensationKey = terms < 30 && quarters > 0 ? static_cast<int>(quarters) : 0;
-    const double* const compensations = context.compensation.byQuarters();
-    const PhaseRotations::Row& rotation = c.rotations.row(compensationKey, std::signbit(sums[1]), compensations);
-    bool sineInDoubt = rotatedPhaseOutputs<V>(sums[0], sums[1], rotation, &out.sine, &out.leadSine);
+    const PhaseRotation& rotation = kPhaseRotations.rows[compensationKey][std::signbit(sums[1])];
+    bool sineInDoubt = rotatedPhaseOutputs(sums[0], sums[1], rotation, &out.sine, &out.leadSine);
     if (sineInDoubt) {
+        const double compensation = context.compensation.byQuarters()[compensationKey];
         const double arctangent = fastAtanOfQuotient(V{} + std::fabs(sums[0]), V{} + std::fabs(sums[1]))[0];
         double cyclePhase;
-        if (cyclePhaseFrom(sums[0], sums[1], compensations[compensationKey], arctangent, cyclePhase)) return false;
+        if (cyclePhaseFrom(sums[0], sums[1], compensation, arctangent, cyclePhase)) return false;
         sineInDoubt = outputsFrom<V>(cyclePhase, &out.sine, &out.leadSine);
     }
 

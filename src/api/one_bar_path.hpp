@@ -9,7 +9,6 @@
 #include <cstdint>
 
 #include "angle_table.hpp"
-#include "phase_rotation.hpp"
 #include "lane_types.hpp"
 #include "stage_context.hpp"
 #include "stream_history.hpp"
@@ -41,8 +40,6 @@ public:
             return angles + kUnusedPairs + AngleTable::rowOffset(period);
         }
         void fillAngles(int period, AngleTable& table);
-        // The phase outputs' turning constants (phase_rotation.hpp).
-        PhaseRotations rotations;
     };
     // One instruction set's whole push (one_bar_body.hpp).
     using Push = BarOutputs (*)(OneBarPath&, StreamHistory&, UndoJournal&, StageContext&, float priceA,
