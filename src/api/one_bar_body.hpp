@@ -99,7 +99,7 @@ inline bool cyclePhaseFrom(double sineSum, double cosineSum, double compensation
 template <class V>
 inline bool outputsFrom(double phase, float* sineOut, float* leadSineOut) {
     MaskOf<V> doubt = {};
-    const V degrees = (V{} + phase) + V{0.0, 45.0};
+    const V degrees = V{phase, phase} + V{0.0, 45.0};
     const V value = sineOf(degrees, doubt);
     const FloatsOf<V> floats = __builtin_convertvector(value, FloatsOf<V>);
     *sineOut = floats[0];
@@ -151,8 +151,10 @@ bool pushOneBar(OneBarPath::Copies& c, StreamHistory& h, StageContext& context, 
 
     // Angle and change; a wrap test in doubt needs the library's angles.
     const double inPhaseBefore = inPhase[before], quadratureBefore = quadrature[before];
-    const V angleArctangent = fastAtanOfQuotient(V{} + std::fabs(quadratureNow + quadratureBefore),
-                                                 V{} + std::fabs(inPhaseBefore + inPhaseNow));
+    const double quotientAbove = std::fabs(quadratureNow + quadratureBefore);
+    const double quotientBelow = std::fabs(inPhaseBefore + inPhaseNow);
+    const V angleArctangent =
+        fastAtanOfQuotient(V{quotientAbove, quotientAbove}, V{quotientBelow, quotientBelow});
     bool exactAngle;
     const double angle =
         angleFrom(inPhaseNow, inPhaseBefore, quadratureNow, quadratureBefore, angleArctangent[0], exactAngle);
@@ -185,7 +187,8 @@ bool pushOneBar(OneBarPath::Copies& c, StreamHistory& h, StageContext& context, 
     bool sineInDoubt = rotatedPhaseOutputs(sums[0], sums[1], rotation, &out.sine, &out.leadSine);
     if (sineInDoubt) {
         const double compensation = context.compensation.byQuarters()[compensationKey];
-        const double arctangent = fastAtanOfQuotient(V{} + std::fabs(sums[0]), V{} + std::fabs(sums[1]))[0];
+        const V sizes = {std::fabs(sums[0]), std::fabs(sums[1])};
+        const double arctangent = fastAtanOfQuotient(V{sizes[0], sizes[0]}, V{sizes[1], sizes[1]})[0];
         double cyclePhase;
         if (cyclePhaseFrom(sums[0], sums[1], compensation, arctangent, cyclePhase)) return false;
         sineInDoubt = outputsFrom<V>(cyclePhase, &out.sine, &out.leadSine);

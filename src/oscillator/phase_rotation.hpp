@@ -138,11 +138,11 @@ inline bool rotatedPhaseOutputs(double sineSum, double cosineSum, const PhaseRot
     const double turnedSine = std::signbit(cosineSum) ? -sineSum : sineSum;  // s sgn c
     const Pair unit = Pair{turnedSine, cosineSize} / std::sqrt(sineSum * sineSum + cosineSum * cosineSum);
     const double foldTest =
-        perturbedInTests(Pair{} + (unit[0] * r.foldCosine - unit[1] * r.foldSine), unit, kFoldTestBound)[0];
+        perturbedInTests(broadcast(unit[0] * r.foldCosine - unit[1] * r.foldSine), unit, kFoldTestBound)[0];
     const bool folded = r.fold == PhaseRotation::kAlways || (r.fold == PhaseRotation::kTest && foldTest > 0.0);
     const bool foldInDoubt = r.fold == PhaseRotation::kTest && !(std::fabs(foldTest) > kFoldMargin);
     const Pair turned =
-        multiplyAdd(Pair{} + unit[0], loadPair(r.cosines[folded]), (Pair{} + unit[1]) * loadPair(r.sines[folded]));
+        multiplyAdd(broadcast(unit[0]), loadPair(r.cosines[folded]), broadcast(unit[1]) * loadPair(r.sines[folded]));
     const Pair value = perturbedInTests(turned, unit, kRotationBound);
     const FloatsOf<Pair> floats = __builtin_convertvector(value, FloatsOf<Pair>);
     *sineOut = floats[0];
