@@ -189,6 +189,8 @@ void searchRawPeriods(const SeriesSet<Layout>& s, Bar first, Bar last, StageCont
         if constexpr (Layout::kContiguous) {
             period = nextPeriod(period, previous);
             s.period[bar] = period;
+        } else {
+            static_cast<void>(period);  // the streaming layout smooths elsewhere
         }
     };
     Bar l = first;
