@@ -187,8 +187,8 @@ bool pushOneBar(OneBarPath::Copies& c, StreamHistory& h, StageContext& context, 
     bool sineInDoubt = rotatedPhaseOutputs(sums[0], sums[1], rotation, &out.sine, &out.leadSine);
     if (sineInDoubt) {
         const double compensation = context.compensation.byQuarters()[compensationKey];
-        const V sizes = {std::fabs(sums[0]), std::fabs(sums[1])};
-        const double arctangent = fastAtanOfQuotient(V{sizes[0], sizes[0]}, V{sizes[1], sizes[1]})[0];
+        const double sineSize = std::fabs(sums[0]), cosineSize = std::fabs(sums[1]);
+        const double arctangent = fastAtanOfQuotient(V{sineSize, sineSize}, V{cosineSize, cosineSize})[0];
         double cyclePhase;
         if (cyclePhaseFrom(sums[0], sums[1], compensation, arctangent, cyclePhase)) return false;
         sineInDoubt = outputsFrom<V>(cyclePhase, &out.sine, &out.leadSine);

@@ -45,27 +45,31 @@ private:
     double cosines_[kEntries];
 };
 
-// The lag compensation (6.818 / u - 0.227) * 360 of each smoothed period u
-// before truncation, computed as the formula writes it. u is 0.75 p + 0.25 r
-// for whole p <= 37 and r <= 40: a multiple of 0.25 below 38, so there are
-// only 152 of them, all computed on first use (a few hundred cycles).
+// The lag compensation (6.818 / u - 0.227) * 360 of the smoothed period u =
+// quarters / 4 before truncation, computed as the formula writes it; 0 for
+// quarters 0 (none applies).
+constexpr double compensationOfQuarters(int quarters) {
+    return quarters == 0 ? 0.0 : (6.818 / (quarters * 0.25) - 0.227) * 360.0;
+}
+
+// Every compensation. u is 0.75 p + 0.25 r for whole p <= 37 and r <= 40: a
+// multiple of 0.25 below 38, so there are only 152 of them, all computed on
+// first use (a few hundred cycles).
 class CompensationTable {
 public:
-    // The compensation of u = quarters / 4, for quarters >= 1.
+    static constexpr int kValues = 3 * kMaxPeriod + kSearchLimit + 1;  // up to (3 * 37 + 40) / 4
+
+    // The compensation of u = quarters / 4.
     const double* byQuarters() {
         if (!filled_) {
-            for (int quarters = 1; quarters < kValues; ++quarters) {
-                const double unrounded = quarters * 0.25;
-                values_[quarters] = (6.818 / unrounded - 0.227) * 360.0;
-            }
-            values_[0] = 0.0;
+            for (int quarters = 0; quarters < kValues; ++quarters)
+                values_[quarters] = compensationOfQuarters(quarters);
             filled_ = true;
         }
         return values_;
     }
 
 private:
-    static constexpr int kValues = 3 * kMaxPeriod + kSearchLimit + 1;  // up to (3 * 37 + 40) / 4
     bool filled_ = false;
     double values_[kValues];
 };

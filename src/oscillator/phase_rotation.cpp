@@ -32,14 +32,11 @@ constexpr PhaseRotation rotationFor(double compensation, bool cosineNegative) {
     return r;
 }
 
-// The compensations as CompensationTable computes them.
 constexpr PhaseRotations allPhaseRotations() {
     PhaseRotations all{};
-    for (int quarters = 0; quarters < kCompensationKeys; ++quarters) {
-        const double compensation = quarters == 0 ? 0.0 : (6.818 / (quarters * 0.25) - 0.227) * 360.0;
+    for (int quarters = 0; quarters < kCompensationKeys; ++quarters)
         for (int negative = 0; negative < 2; ++negative)
-            all.rows[quarters][negative] = rotationFor(compensation, negative != 0);
-    }
+            all.rows[quarters][negative] = rotationFor(compensationOfQuarters(quarters), negative != 0);
     return all;
 }
 

@@ -58,6 +58,7 @@
 
 #include <cmath>
 
+#include "angle_table.hpp"
 #include "certification.hpp"
 #include "comparisons.hpp"
 #include "lanes.hpp"
@@ -85,7 +86,7 @@ struct PhaseRotation {
     double foldCosine, foldSine;  // of T
     Fold fold;
 };
-constexpr int kCompensationKeys = 3 * kMaxPeriod + kSearchLimit + 1;
+constexpr int kCompensationKeys = CompensationTable::kValues;
 struct PhaseRotations {
     PhaseRotation rows[kCompensationKeys][2];  // [key][cosine sum negative]
 };
